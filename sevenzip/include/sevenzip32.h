@@ -1,0 +1,71 @@
+/*
+ * sevenzip32.h - the archiver library's one public entry point, SevenZip.
+ *
+ * The library lib7-zip32.so runs one text command per call and writes ZIP archives. It is a C ABI so
+ * that any program can load it by path with dlopen() and look up "SevenZip" with dlsym().
+ *
+ * Command grammar (tokens separated by spaces; a token may be enclosed in double quotes, with no escapes
+ * inside; an unbalanced quote is an error):
+ *
+ *   a [switches] ARCHIVE [BASE_FOLDER/] [NAME_OR_WILDCARD ...]
+ *
+ *   a            add files to a new archive (the only command)
+ *   -tzip        ZIP format (the only type accepted)
+ *   -hide        no progress display (none is ever shown)
+ *   -mx=N        0..9: 0 stores, higher compresses harder
+ *   -mfb=N       3..258, -mpass=N 1..15: encoder effort hints
+ *   -ir!WILD     include every file matching WILD in the base folder and all its subfolders
+ *   -spd         names are literal: '*' and '?' in names are not wildcards
+ *   --           the tokens that follow are operands, even when they start with '-'
+ *
+ * Switches may appear anywhere after the command, quoted or not (until "--"). The first operand is the
+ * archive path; an operand ending in '/' (a doubled trailing '/' means the same folder) is the base
+ * folder for the names that follow; names are relative to the base folder, or to the current folder
+ * when there is none. '*' matches any run of characters, '?' one character, "*.*" every name.
+ *
+ * Result codes never change meaning; SEVENZIP_OK is the only success.
+ */
+#ifndef SEVENZIP32_H
+#define SEVENZIP32_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define SEVENZIP_API __declspec(dllexport)
+#else
+#define SEVENZIP_API __attribute__((visibility("default")))
+#endif
+
+enum SevenZipResult {
+    SEVENZIP_OK = 0,             /* the archive was written, read back and verified */
+    SEVENZIP_E_SYNTAX = 1,       /* the command text is malformed or uses an unknown switch/command */
+    SEVENZIP_E_NO_FILES = 2,     /* a named file does not exist or nothing matched a plain name */
+    SEVENZIP_E_READ = 3,         /* a source could not be read completely, or changed while read */
+    SEVENZIP_E_WRITE = 4,        /* the archive could not be written (disk full, permission, ...) */
+    SEVENZIP_E_EXISTS = 5,       /* a file already exists under the archive's name; it was left alone */
+    SEVENZIP_E_VERIFY = 6,       /* reading the written archive back did not give the sources' CRCs */
+    SEVENZIP_E_INTERNAL = 7      /* out of memory or an unexpected failure inside the library */
+};
+
+/*
+ * Runs one command synchronously. Threads may be used inside the call; none is left running when it
+ * returns.
+ *
+ * owner:      the caller's window handle; unused (no window is ever shown).
+ * command:    the command text, bytes as the file system takes them (UTF-8 on this platform).
+ * output:     receives a short human-readable report, always NUL-terminated within outputSize and
+ *             never written past it. May be NULL, or outputSize may be 0.
+ * Returns SEVENZIP_OK (0) only when the archive exists under its name, complete, flushed and verified.
+ * On any other result no file was created or changed. Never throws, never aborts on bad input.
+ */
+SEVENZIP_API int32_t SevenZip(void* owner, const char* command, char* output, int32_t outputSize);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* SEVENZIP32_H */

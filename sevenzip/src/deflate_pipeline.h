@@ -1,0 +1,71 @@
+// deflate_pipeline.h - compresses the contents of many files on worker threads and hands the results
+// back one file at a time, in the order the files were added.
+//
+// The ZIP writer adds every file it will store, then calls next() until each file's last piece has
+// arrived, writing pieces as they come. Workers read ahead and compress while the writer writes, so
+// all cores are busy; a large file is cut into pieces that are compressed in parallel and joined into
+// one valid DEFLATE stream. Memory stays bounded whatever the file sizes: only a fixed number of pieces
+// is in flight at any time.
+//
+// Reading is the pipeline's job, and with it the promise that an archive holds every file exactly:
+// each file is opened without following links and without blocking (a FIFO or device is refused,
+// never read), must still be the regular file that was listed (same device, inode, size and
+// modification time), must give exactly its size in bytes, and must be unchanged when reading ends.
+// Any breach is reported as an error on that file's piece.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sevenzip {
+
+struct SourceFile {
+    std::string path;         // absolute path as bytes
+    uint64_t size = 0;        // from the listing's stat
+    int64_t mtimeSec = 0;     // from the listing's stat
+    int64_t mtimeNsec = 0;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+};
+
+struct CompressionOptions {
+    int level = 5;            // -mx: 0 stores every file; 1..9 compress harder as it grows
+    int fastBytes = 0;        // -mfb (3..258) when given, else 0; an effort hint
+    int passes = 0;           // -mpass (1..15) when given, else 0; an effort hint
+    unsigned threads = 0;     // worker threads; 0 means one per available core
+};
+
+struct Piece {
+    std::vector<uint8_t> bytes;  // DEFLATE bytes of this piece, or the raw content when stored
+    bool stored = false;         // true only for a file delivered as one piece: bytes are the content
+    bool last = false;           // the file's last piece; the next call moves on to the next file
+    uint32_t crc = 0;            // CRC-32 of the whole file's content; set on the last piece
+    uint64_t rawSize = 0;        // the whole file's size in bytes; set on the last piece
+    int error = 0;               // 0, or an errno value: the file could not be read exactly (see above)
+    std::string message;         // why, when error != 0
+};
+
+// A stream of files in, pieces out. Not copyable; one writer thread calls add(), finish() and next().
+class DeflatePipeline {
+public:
+    explicit DeflatePipeline(const CompressionOptions& options);
+    ~DeflatePipeline();  // stops and joins every worker, also when files are still pending
+    DeflatePipeline(const DeflatePipeline&) = delete;
+    DeflatePipeline& operator=(const DeflatePipeline&) = delete;
+
+    // Queues a file. Files are delivered in the order they were added.
+    void add(SourceFile file);
+    // No more files will be added.
+    void finish();
+    // Blocks until the next piece of the current file is ready. A piece with error != 0 ends that file
+    // (it is also its last piece). Must not be called after the last file's last piece.
+    Piece next();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace sevenzip
