@@ -1,0 +1,36 @@
+// executable_path.cpp - the running executable's path, folder and base name from /proc/self/exe.
+#include "executable_path.h"
+
+#include <unistd.h>
+
+#include <vector>
+
+std::string ExecutablePath() {
+    // readlink does not say how long the target is, so grow the buffer until the answer fits.
+    std::vector<char> buffer(256);
+    for (;;) {
+        const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length < 0) return {};
+        if (static_cast<size_t>(length) < buffer.size())
+            return std::string(buffer.data(), static_cast<size_t>(length));
+        if (buffer.size() >= (size_t{1} << 20)) return {};
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string ExecutableFolder() {
+    const std::string path = ExecutablePath();
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {};
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string ExecutableBaseName() {
+    const std::string path = ExecutablePath();
+    const size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return name;
+    return name.substr(0, dot);
+}
