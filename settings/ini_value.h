@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <variant>
 
 // A value to store: text, an integer or a floating-point number. Implicitly built from any of them, so

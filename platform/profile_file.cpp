@@ -1,0 +1,48 @@
+// profile_file.cpp - the profile functions on files: read the whole file, look up or edit in memory,
+// write back atomically.
+#include "profile_file.h"
+#include "atomic_file.h"
+
+namespace {
+
+// Content of the profile file, empty when it cannot be read (so every lookup gives its default).
+std::string ContentOrEmpty(const std::string& path) {
+    std::string content;
+    if (ReadWholeFile(path, kMaxProfileFileBytes, content) != FileReadStatus::Ok) content.clear();
+    return content;
+}
+
+std::string WithoutTrailingSpaces(std::string_view text) {
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return std::string(text);
+}
+
+}  // namespace
+
+std::string ReadProfileString(ProfileName section, ProfileName key, std::string_view def,
+                              const std::string& path) {
+    if (section && key) {
+        if (auto value = FindProfileValue(ContentOrEmpty(path), section, key)) return *value;
+    }
+    return WithoutTrailingSpaces(def);
+}
+
+int ReadProfileInt(ProfileName section, ProfileName key, int def, const std::string& path) {
+    if (!section || !key) return def;
+    const auto value = FindProfileValue(ContentOrEmpty(path), section, key);
+    if (!value) return def;
+    return ParseProfileInt(*value).value_or(def);
+}
+
+bool WriteProfileString(ProfileName section, ProfileName key, ProfileName value, const std::string& path) {
+    if (path.empty()) return false;
+    std::string content;
+    const FileReadStatus status = ReadWholeFile(path, kMaxProfileFileBytes, content);
+    if (status == FileReadStatus::Unreadable) return false;
+    const auto edited = EditProfile(content, section, key, value);
+    if (!edited) return false;
+    // Nothing to change (removing what is not there, writing the value already stored): leave the
+    // file, and its modification time, alone; do not create a file only to remove from it.
+    if (*edited == content && (status == FileReadStatus::Ok || edited->empty())) return true;
+    return ReplaceFileAtomically(path, *edited);
+}
