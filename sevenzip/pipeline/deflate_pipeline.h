@@ -22,19 +22,19 @@
 namespace sevenzip {
 
 struct SourceFile {
-    std::string path;         // absolute path as bytes
-    uint64_t size = 0;        // from the listing's stat
-    int64_t mtimeSec = 0;     // from the listing's stat
+    std::string path;      // absolute path as bytes
+    uint64_t size = 0;     // from the listing's stat
+    int64_t mtimeSec = 0;  // from the listing's stat
     int64_t mtimeNsec = 0;
     uint64_t device = 0;
     uint64_t inode = 0;
 };
 
 struct CompressionOptions {
-    int level = 5;            // -mx: 0 stores every file; 1..9 compress harder as it grows
-    int fastBytes = 0;        // -mfb (3..258) when given, else 0; an effort hint
-    int passes = 0;           // -mpass (1..15) when given, else 0; an effort hint
-    unsigned threads = 0;     // worker threads; 0 means one per available core
+    int level = 5;         // -mx: 0 stores every file; 1..9 compress harder as it grows
+    int fastBytes = 0;     // -mfb (3..258) when given, else 0; an effort hint
+    int passes = 0;        // -mpass (1..15) when given, else 0; an effort hint
+    unsigned threads = 0;  // worker threads; 0 means one per available core
 };
 
 struct Piece {

@@ -1,0 +1,93 @@
+// piece_encoder.cpp - libdeflate levels, a process-wide cache of compressors, and piece compression.
+#include "piece_encoder.h"
+
+#include <libdeflate.h>
+
+#include <algorithm>
+#include <array>
+#include <mutex>
+#include <new>
+#include <vector>
+
+namespace sevenzip::detail {
+namespace {
+
+// libdeflate level for each -mx value. libdeflate's levels 10-12 parse near-optimally; 10 gives almost
+// all of their gain (about 3.5% smaller than Info-ZIP's -9 on mixed text and binaries) at half the time
+// of 12, so -mx=9, the level the tool always asks for, maps to 10. Lower -mx values follow zlib's
+// familiar scale.
+constexpr std::array<int, 10> kLevelForMx = {0, 1, 2, 4, 5, 6, 7, 8, 9, 10};
+
+constexpr int kMaxLibdeflateLevel = 12;
+
+// Idle compressors kept per level. A compressor at the near-optimal levels holds a few megabytes, so
+// keep no more than a small pool; workers beyond it allocate their own and free them when done.
+constexpr size_t kIdlePerLevel = 4;
+
+class CompressorCache {
+public:
+    ~CompressorCache() {
+        for (auto& idle : idle_)
+            for (auto* c : idle) libdeflate_free_compressor(c);
+    }
+    libdeflate_compressor* take(int level) {
+        {
+            std::lock_guard lock(mutex_);
+            auto& idle = idle_[static_cast<size_t>(level)];
+            if (!idle.empty()) {
+                auto* c = idle.back();
+                idle.pop_back();
+                return c;
+            }
+        }
+        return libdeflate_alloc_compressor(level);
+    }
+    void give(int level, libdeflate_compressor* c) {
+        {
+            std::lock_guard lock(mutex_);
+            auto& idle = idle_[static_cast<size_t>(level)];
+            if (idle.size() < kIdlePerLevel) {
+                idle.push_back(c);
+                return;
+            }
+        }
+        libdeflate_free_compressor(c);
+    }
+
+private:
+    std::mutex mutex_;
+    std::array<std::vector<libdeflate_compressor*>, kMaxLibdeflateLevel + 1> idle_;
+};
+
+CompressorCache& cache() {
+    static CompressorCache instance;
+    return instance;
+}
+
+}  // namespace
+
+int encoderLevel(const CompressionOptions& options) {
+    int mx = std::clamp(options.level, 0, 9);
+    return kLevelForMx[static_cast<size_t>(mx)];
+}
+
+CompressorLease::CompressorLease(int level)
+    : compressor_(cache().take(std::clamp(level, 0, kMaxLibdeflateLevel))),
+      level_(std::clamp(level, 0, kMaxLibdeflateLevel)) {
+    if (compressor_ == nullptr) throw std::bad_alloc();
+}
+
+CompressorLease::~CompressorLease() {
+    cache().give(level_, compressor_);
+}
+
+void deflatePiece(const CompressorLease& compressor, const uint8_t* data, size_t size,
+                  std::vector<uint8_t>& out) {
+    out.resize(libdeflate_deflate_compress_bound(compressor.get(), size));
+    size_t written = libdeflate_deflate_compress(compressor.get(), data, size, out.data(), out.size());
+    // The bound always suffices, so 0 cannot happen; treat it as the allocation it would need.
+    if (written == 0) throw std::bad_alloc();
+    out.resize(written);
+}
+
+}  // namespace sevenzip::detail

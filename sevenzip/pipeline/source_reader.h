@@ -1,0 +1,60 @@
+// source_reader.h - opens a listed file without following links or blocking, and reads it in pieces,
+// refusing anything that is not exactly the regular file that was listed.
+//
+// Every function reports a failure as an errno value plus a message naming the file; 0 means success.
+// The checks answer one question: does the archive get exactly the bytes the listing promised?
+//   ELOOP   the path is a symbolic link now (never followed)
+//   EINVAL  the path is not a regular file (FIFO, device, folder): it is never read
+//   ESTALE  the file is not the one listed (device, inode, size or modification time differ), or it
+//           ended early, grew, or changed while it was read
+//   others  as open(2), fstat(2) and pread(2) report them
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "deflate_pipeline.h"
+
+namespace sevenzip::detail {
+
+struct ReadStatus {
+    int error = 0;
+    std::string message;
+    explicit operator bool() const { return error == 0; }
+};
+
+// Owns one open file descriptor; closes it when destroyed.
+class SourceFd {
+public:
+    SourceFd() = default;
+    explicit SourceFd(int fd) : fd_(fd) {}
+    ~SourceFd();
+    SourceFd(SourceFd&& other) noexcept : fd_(other.release()) {}
+    SourceFd& operator=(SourceFd&& other) noexcept;
+    SourceFd(const SourceFd&) = delete;
+    SourceFd& operator=(const SourceFd&) = delete;
+
+    int get() const { return fd_; }
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// Opens file.path read-only (O_NOFOLLOW, O_NONBLOCK, O_CLOEXEC) and checks that it is a regular file
+// with the listed device, inode, size and modification time. On failure fd stays closed.
+ReadStatus openSource(const SourceFile& file, SourceFd& fd);
+
+// Reads exactly `length` bytes at `offset` into `out`. A file that ends early is ESTALE.
+ReadStatus readExactly(const SourceFile& file, int fd, uint64_t offset, size_t length, uint8_t* out);
+
+// After the last read: the file must have no byte past its listed size, and its size and modification
+// time must be those listed.
+ReadStatus checkUnchanged(const SourceFile& file, int fd);
+
+}  // namespace sevenzip::detail
