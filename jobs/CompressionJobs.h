@@ -1,0 +1,54 @@
+// CompressionJobs.h - the three compression jobs: one file, one whole folder, each file of a tree.
+//
+// A job reads the extension and the delete box from the window when it runs, picks a free archive
+// path beside the source, composes the command, runs the archiver with the window disabled, deletes
+// the source when the archive was made and the delete box is checked (value 1), and inserts one
+// "[OK]"/"[NG]" line at the top of the window's result list. Jobs never throw and never overwrite.
+//
+// How the platform's names are handled:
+// - hidden: a name starting with '.'; the per-file walk skips hidden files and folders; a whole
+//   folder is archived with everything in it, hidden entries included;
+// - system: anything that is neither a regular file, a folder nor a symbolic link (FIFO, socket,
+//   device); never opened, never archived, never deleted;
+// - symbolic links are never followed into: the archiver stores a link as a link (its target text),
+//   and so does the per-file walk, which gives a link its own archive like a file;
+// - a name holding '"' cannot be passed to the archiver: the job gives an "[NG]" line without calling it.
+#pragma once
+
+#include <string>
+
+#include "JobWindow.h"
+
+namespace mMain {
+
+// The size of the buffer the archiver writes its report into, in bytes.
+inline constexpr int kArchiverOutputSize = 32767;
+
+// Runs one archiver command: disables the window, calls the library, enables the window again.
+// Returns the library's result; 0 is success. A library that cannot be bound gives non-zero.
+int RunArchiver(JobWindow& window, const std::string& command);
+
+// Inserts tag + the path shortened to the result list's width less 400 twips + suffix at the top of
+// the window's result list.
+void AddResultLine(JobWindow& window, const std::string& tag, const std::string& path,
+                   const std::string& suffix = "");
+
+// Archives the file `file` (a full path) into a free "<base name><extension>" in `destFolder` (with
+// or without a trailing '/'). A link is archived as a link. Gives "[NG]" + the file's folder + its name
+// when the file is gone, is not a file or link, or the archiver fails; the source then stays.
+void CompressFile(JobWindow& window, const std::string& commandPrefix, const std::string& file,
+                  const std::string& destFolder);
+
+// Archives the whole tree of `folder` into a free "<folder><extension>" beside it. With the delete box
+// checked it then deletes only what the archive holds and what has not changed since the archiver
+// started, and folders left empty by that; anything that appeared meanwhile stays, with its folders.
+// The file-system root is refused with an "[NG]" line, nothing written.
+void CompressFolder(JobWindow& window, const std::string& commandPrefix, const std::string& folder);
+
+// Archives every file of the tree of `folder`, each on its own, into `destFolder`: the subfolders
+// first, depth first, in name order, then the folder's own files in name order. Hidden and system
+// entries are skipped; folders are never deleted. A folder without files gives no line.
+void CompressEachFile(JobWindow& window, const std::string& commandPrefix, const std::string& folder,
+                      const std::string& destFolder);
+
+}  // namespace mMain
