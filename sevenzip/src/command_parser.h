@@ -1,0 +1,41 @@
+// command_parser.h - turns the command text into a Command: tokens, quotes, switches and operands.
+//
+// Grammar (see sevenzip32.h): tokens are separated by spaces; a double quote opens or closes a quoted
+// stretch anywhere in a token (no escapes; a token may be made of several stretches, "" is an empty
+// token); an unbalanced quote is an error. The first token is the command ("a"). Until a "--" token,
+// every token starting with '-' is a switch, quoted or not. Command and switch names are matched without
+// regard to case; operand bytes are kept exactly as given.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "deflate_pipeline.h"
+
+namespace sevenzip {
+
+// One base folder operand and the names that follow it; base "" is the current folder (names given
+// before any base folder). -ir! wildcards are applied in every group's base folder.
+struct NameGroup {
+    std::string base;                // the base folder without trailing '/' ("/" for the root), or ""
+    std::vector<std::string> names;  // names or wildcards relative to base, as given
+};
+
+struct Command {
+    std::string archive;                 // the archive path, as given
+    std::vector<NameGroup> groups;       // in the order given; never empty
+    std::vector<std::string> recursive;  // the -ir! wildcards, applied in every group's base folder
+    bool literalNames = false;           // -spd: '*' and '?' are ordinary characters
+    CompressionOptions options;          // -mx, -mfb, -mpass
+};
+
+// Splits the text into tokens. Throws Failure(SEVENZIP_E_SYNTAX) on an unbalanced quote.
+std::vector<std::string> tokenize(std::string_view text);
+
+// Parses a whole command. Throws Failure(SEVENZIP_E_SYNTAX) with a message naming the bad token for:
+// an unknown command or switch, a type other than zip, a number out of range, a missing archive path,
+// an empty operand, no names and no -ir! wildcard, an -ir! wildcard that is empty or holds '/'.
+Command parseCommand(std::string_view text);
+
+}  // namespace sevenzip

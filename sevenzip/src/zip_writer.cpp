@@ -1,0 +1,292 @@
+// zip_writer.cpp - minizip raw-mode entries over a buffered file descriptor, with our own extra fields.
+#include "zip_writer.h"
+
+#include <unistd.h>
+#include <zip.h>
+
+#include <cerrno>
+#include <ctime>
+#include <vector>
+
+#include <zlib.h>
+
+#include "failure.h"
+#include "sevenzip32.h"
+
+namespace sevenzip {
+namespace {
+
+// Bytes gathered before a write() call: minizip writes headers a few bytes at a time, data in pieces.
+constexpr size_t kWriteBuffer = 1 << 20;
+
+constexpr uint64_t kLimit32 = 0xFFFFFFFFull;
+
+// The descriptor minizip writes through. Writes are buffered; a seek flushes first. The first error
+// is kept and reported by every later call.
+struct FdStream {
+    int fd = -1;
+    uint64_t position = 0;     // where the next byte goes
+    uint64_t bufferStart = 0;  // file offset of buffer[0]
+    std::vector<uint8_t> buffer;
+    int error = 0;
+
+    bool writeAt(const uint8_t* data, size_t size, uint64_t offset) {
+        size_t done = 0;
+        while (error == 0 && done < size) {
+            const ssize_t n = pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0)
+                error = n < 0 ? errno : EIO;
+            else
+                done += static_cast<size_t>(n);
+        }
+        return error == 0;
+    }
+
+    bool flush() {
+        const bool ok = writeAt(buffer.data(), buffer.size(), bufferStart);
+        buffer.clear();
+        bufferStart = position;
+        return ok;
+    }
+
+    bool write(const uint8_t* data, size_t size) {
+        if (error != 0) return false;
+        if (buffer.size() + size > kWriteBuffer && !flush()) return false;
+        if (size >= kWriteBuffer) {  // large data goes straight to the file
+            if (!writeAt(data, size, position)) return false;
+            position += size;
+            bufferStart = position;
+            return true;
+        }
+        if (buffer.empty()) bufferStart = position;
+        buffer.insert(buffer.end(), data, data + size);
+        position += size;
+        return true;
+    }
+};
+
+voidpf streamOpen(voidpf opaque, const void*, int) {
+    return opaque;
+}
+
+uLong streamRead(voidpf, voidpf, void*, uLong) {
+    return 0;
+}  // never called when creating
+
+uLong streamWrite(voidpf, voidpf stream, const void* data, uLong size) {
+    return static_cast<FdStream*>(stream)->write(static_cast<const uint8_t*>(data), size) ? size : 0;
+}
+
+ZPOS64_T streamTell(voidpf, voidpf stream) {
+    return static_cast<FdStream*>(stream)->position;
+}
+
+long streamSeek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    auto* s = static_cast<FdStream*>(stream);
+    if (!s->flush()) return -1;
+    if (origin == ZLIB_FILEFUNC_SEEK_SET)
+        s->position = offset;
+    else if (origin == ZLIB_FILEFUNC_SEEK_CUR)
+        s->position += offset;
+    else
+        return -1;  // minizip seeks from the end only when reading
+    s->bufferStart = s->position;
+    return 0;
+}
+
+int streamClose(voidpf, voidpf stream) {
+    return static_cast<FdStream*>(stream)->flush() ? 0 : -1;
+}
+
+int streamError(voidpf, voidpf stream) {
+    return static_cast<FdStream*>(stream)->error;
+}
+
+bool isAscii(const std::string& name) {
+    for (unsigned char c : name)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+bool isValidUtf8(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        size_t length = 0;
+        uint32_t value = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            length = 2, value = c & 0x1Fu;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3, value = c & 0x0Fu;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4, value = c & 0x07u;
+        } else {
+            return false;
+        }
+        if (i + length > text.size()) return false;
+        for (size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            value = (value << 6) | (next & 0x3Fu);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not valid UTF-8.
+        if ((length == 3 && value < 0x800) || (length == 4 && value < 0x10000) || value > 0x10FFFF ||
+            (value >= 0xD800 && value <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+// The MS-DOS date and time of a Unix time, in local time, clamped to the range the field can hold.
+uLong dosDateTime(int64_t seconds) {
+    const time_t t = static_cast<time_t>(seconds);
+    struct tm local {};
+    if (localtime_r(&t, &local) == nullptr || local.tm_year < 80)
+        return (1u << 21) | (1u << 16);  // 1980-01-01
+    if (local.tm_year > 207) return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
+    return (static_cast<uLong>(local.tm_year - 80) << 25) | (static_cast<uLong>(local.tm_mon + 1) << 21) |
+           (static_cast<uLong>(local.tm_mday) << 16) | (static_cast<uLong>(local.tm_hour) << 11) |
+           (static_cast<uLong>(local.tm_min) << 5) | static_cast<uLong>(local.tm_sec / 2);
+}
+
+// The extended-timestamp extra field (0x5455) with the modification time only, or nothing when the
+// time does not fit its signed 32-bit field.
+std::vector<uint8_t> timestampField(int64_t seconds) {
+    if (seconds < INT32_MIN || seconds > INT32_MAX) return {};
+    const auto value = static_cast<uint32_t>(static_cast<int32_t>(seconds));
+    return {0x55,
+            0x54,
+            5,
+            0,
+            1,
+            static_cast<uint8_t>(value),
+            static_cast<uint8_t>(value >> 8),
+            static_cast<uint8_t>(value >> 16),
+            static_cast<uint8_t>(value >> 24)};
+}
+
+}  // namespace
+
+bool needsZip64Header(uint64_t rawSize) {
+    // DEFLATE can grow incompressible data by a few bytes per block; a margin of 1/256 plus 1 MiB
+    // covers that with room to spare.
+    return rawSize + rawSize / 256 + (1u << 20) >= kLimit32;
+}
+
+struct ZipWriter::Impl {
+    FdStream stream;
+    zipFile zip = nullptr;
+    int level = 9;
+    bool entryOpen = false;
+    bool entryZip64 = false;
+    uint64_t entryCompressed = 0;
+    std::string entryName;
+
+    [[noreturn]] void fail(const std::string& what) const {
+        if (stream.error != 0) throw Failure(SEVENZIP_E_WRITE, systemMessage(what, stream.error));
+        throw Failure(SEVENZIP_E_WRITE, what);
+    }
+
+    void open(const SelectedEntry& entry, const std::string& name, int method, bool zip64) {
+        zip_fileinfo info{};
+        info.dosDate = dosDateTime(entry.mtimeSec);
+        info.external_fa =
+            (static_cast<uLong>(entry.mode & 0xFFFF) << 16) | (entry.kind == EntryKind::Folder ? 0x10u : 0u);
+        const std::vector<uint8_t> extra = timestampField(entry.mtimeSec);
+        const uLong flags = (!isAscii(name) && isValidUtf8(name)) ? (1u << 11) : 0u;
+        if (name.size() > 0xFFFF)
+            throw Failure(SEVENZIP_E_WRITE, "name too long for a ZIP entry: " + entry.name);
+        const uLong versionMadeBy = (3u << 8) | 20u;  // Unix, ZIP 2.0
+        const int result = zipOpenNewFileInZip4_64(
+            zip, name.c_str(), &info, extra.empty() ? nullptr : extra.data(), static_cast<uInt>(extra.size()),
+            extra.empty() ? nullptr : extra.data(), static_cast<uInt>(extra.size()), nullptr, method,
+            method == 0 ? 0 : level, 1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
+            versionMadeBy, flags, zip64 ? 1 : 0);
+        if (result != ZIP_OK) fail("cannot add entry " + entry.name);
+        entryOpen = true;
+        entryZip64 = zip64;
+        entryCompressed = 0;
+        entryName = entry.name;
+    }
+
+    void write(const uint8_t* data, size_t size) {
+        entryCompressed += size;
+        if (!entryZip64 && entryCompressed >= kLimit32)
+            throw Failure(SEVENZIP_E_WRITE, "entry " + entryName + " grew past 4 GiB when compressed");
+        while (size > 0) {
+            const unsigned chunk = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);
+            if (zipWriteInFileInZip(zip, data, chunk) != ZIP_OK) fail("cannot write entry " + entryName);
+            data += chunk;
+            size -= chunk;
+        }
+    }
+
+    void close(uint64_t rawSize, uint32_t crc) {
+        entryOpen = false;
+        if (zipCloseFileInZipRaw64(zip, rawSize, crc) != ZIP_OK) fail("cannot close entry " + entryName);
+    }
+};
+
+ZipWriter::ZipWriter(int fd, int level) : impl_(std::make_unique<Impl>()) {
+    impl_->stream.fd = fd;
+    impl_->level = level <= 0 ? 9 : level;
+    zlib_filefunc64_def functions{};
+    functions.zopen64_file = streamOpen;
+    functions.zread_file = streamRead;
+    functions.zwrite_file = streamWrite;
+    functions.ztell64_file = streamTell;
+    functions.zseek64_file = streamSeek;
+    functions.zclose_file = streamClose;
+    functions.zerror_file = streamError;
+    functions.opaque = &impl_->stream;
+    impl_->zip = zipOpen2_64("archive", APPEND_STATUS_CREATE, nullptr, &functions);
+    if (impl_->zip == nullptr) impl_->fail("cannot start the archive");
+}
+
+ZipWriter::~ZipWriter() {
+    // An unfinished archive is abandoned: minizip's handle is released by closing it; what it writes
+    // goes to a file the caller removes.
+    if (impl_->zip != nullptr) {
+        if (impl_->entryOpen) zipCloseFileInZipRaw64(impl_->zip, 0, 0);
+        zipClose(impl_->zip, nullptr);
+    }
+}
+
+void ZipWriter::addFolder(const SelectedEntry& entry) {
+    impl_->open(entry, entry.name + "/", 0, false);
+    impl_->close(0, 0);
+}
+
+void ZipWriter::addLink(const SelectedEntry& entry) {
+    const auto* data = reinterpret_cast<const uint8_t*>(entry.linkTarget.data());
+    const uInt size = static_cast<uInt>(entry.linkTarget.size());
+    impl_->open(entry, entry.name, 0, false);
+    impl_->write(data, size);
+    impl_->close(size, static_cast<uint32_t>(crc32(0, data, size)));
+}
+
+void ZipWriter::openFile(const SelectedEntry& entry, bool stored) {
+    impl_->open(entry, entry.name, stored ? 0 : Z_DEFLATED, needsZip64Header(entry.size));
+}
+
+void ZipWriter::writeData(const uint8_t* data, size_t size) {
+    impl_->write(data, size);
+}
+
+void ZipWriter::closeFile(uint64_t rawSize, uint32_t crc) {
+    impl_->close(rawSize, crc);
+}
+
+void ZipWriter::finish() {
+    zipFile zip = impl_->zip;
+    impl_->zip = nullptr;
+    if (zipClose(zip, nullptr) != ZIP_OK || impl_->stream.error != 0)
+        impl_->fail("cannot finish the archive");
+}
+
+}  // namespace sevenzip
