@@ -14,6 +14,8 @@ packages=(
   fonts-noto-cjk
   # tests: independent archive readers, a virtual display
   unzip zip libarchive-tools python3 xvfb xdotool x11-utils
+  # end-to-end test: our raw-X11 drag source builds against Xlib; screenshots of the virtual display
+  libx11-dev imagemagick
 )
 
 missing=()
