@@ -1,0 +1,146 @@
+// lifetime_test.cpp - guards against leaked or hung worker threads and unbounded reading ahead: the
+// pipeline must join every worker when destroyed at any point (the writer stops at the first error),
+// must answer a misplaced next() with an error instead of blocking, and must keep only a bounded
+// number of files open however many are queued.
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "pipeline_limits.h"
+#include "pipeline_test_support.h"
+
+using namespace pipeline_test;
+using sevenzip::detail::kPieceSize;
+
+namespace {
+
+int threadCount() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
+    throw std::runtime_error("no thread count in /proc/self/status");
+}
+
+// Files of this process's descriptors that lie under `folder`.
+size_t openFilesUnder(const std::string& folder) {
+    size_t n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        auto target = std::filesystem::read_symlink(entry.path(), ec);
+        if (!ec && target.string().rfind(folder, 0) == 0) ++n;
+    }
+    return n;
+}
+
+sevenzip::CompressionOptions withThreads(unsigned threads) {
+    sevenzip::CompressionOptions o;
+    o.level = 9;
+    o.threads = threads;
+    return o;
+}
+
+std::vector<sevenzip::SourceFile> makeFiles(const TempDir& dir, size_t count, size_t size) {
+    std::vector<sevenzip::SourceFile> files;
+    Bytes content = textLike(size, 1);
+    for (size_t i = 0; i < count; ++i) {
+        std::string path = dir.file("f" + std::to_string(i));
+        writeFile(path, content);
+        files.push_back(listFile(path));
+    }
+    return files;
+}
+
+}  // namespace
+
+TEST(Lifetime, DestroyedBeforeAnyFile) {
+    int before = threadCount();
+    { sevenzip::DeflatePipeline pipeline(withThreads(4)); }
+    EXPECT_EQ(threadCount(), before);
+}
+
+TEST(Lifetime, DestroyedWithFilesPendingJoinsEveryWorker) {
+    TempDir dir;
+    auto files = makeFiles(dir, 12, 2 * kPieceSize + 100);
+    int before = threadCount();
+    {
+        sevenzip::DeflatePipeline pipeline(withThreads(4));
+        for (const auto& f : files) pipeline.add(f);
+        pipeline.finish();
+        EXPECT_GT(threadCount(), before);
+        sevenzip::Piece first = pipeline.next();
+        EXPECT_EQ(first.error, 0) << first.message;
+        EXPECT_FALSE(first.last);
+    }
+    EXPECT_EQ(threadCount(), before);
+    EXPECT_EQ(openFilesUnder(dir.file("")), 0u);
+}
+
+TEST(Lifetime, DestroyedWithoutEverCallingNext) {
+    TempDir dir;
+    auto files = makeFiles(dir, 30, 50000);
+    int before = threadCount();
+    {
+        sevenzip::DeflatePipeline pipeline(withThreads(3));
+        for (const auto& f : files) pipeline.add(f);
+    }
+    EXPECT_EQ(threadCount(), before);
+}
+
+TEST(Lifetime, DestroyedAfterAnErrorWithLaterFilesInFlight) {
+    TempDir dir;
+    auto files = makeFiles(dir, 20, kPieceSize + 100);
+    std::filesystem::remove(files[1].path);
+    int before = threadCount();
+    {
+        sevenzip::DeflatePipeline pipeline(withThreads(2));
+        for (const auto& f : files) pipeline.add(f);
+        pipeline.finish();
+        sevenzip::Piece p;
+        do p = pipeline.next();
+        while (!p.last);
+        EXPECT_EQ(p.error, 0);
+        p = pipeline.next();
+        EXPECT_EQ(p.error, ENOENT);
+        EXPECT_TRUE(p.last);
+    }
+    EXPECT_EQ(threadCount(), before);
+}
+
+TEST(Lifetime, NextWithNothingPendingIsAnErrorNotABlock) {
+    TempDir dir;
+    auto files = makeFiles(dir, 1, 1000);
+    sevenzip::DeflatePipeline pipeline(withThreads(2));
+    EXPECT_NE(pipeline.next().error, 0);
+    pipeline.add(files[0]);
+    pipeline.finish();
+    sevenzip::Piece p = pipeline.next();
+    EXPECT_EQ(p.error, 0);
+    EXPECT_TRUE(p.last);
+    sevenzip::Piece extra = pipeline.next();
+    EXPECT_NE(extra.error, 0);
+    EXPECT_TRUE(extra.last);
+}
+
+TEST(Lifetime, ReadingAheadIsBounded) {
+    TempDir dir;
+    auto files = makeFiles(dir, 300, 20000);
+    const unsigned threads = 2;
+    sevenzip::DeflatePipeline pipeline(withThreads(threads));
+    for (const auto& f : files) pipeline.add(f);
+    pipeline.finish();
+    // The writer is slow: give the workers every chance to run ahead, then count what they hold open.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LE(openFilesUnder(dir.file("")), sevenzip::detail::maxPiecesInFlight(threads));
+    for (size_t i = 0; i < files.size(); ++i) {
+        sevenzip::Piece p = pipeline.next();
+        ASSERT_EQ(p.error, 0) << p.message;
+        ASSERT_TRUE(p.last);
+    }
+    EXPECT_EQ(openFilesUnder(dir.file("")), 0u);
+}
