@@ -1,0 +1,17 @@
+// Twips.h - the user-interface length unit (1/1440 inch) converted to and from pixels with the screen's
+// logical DPI, so that positions, sizes and text widths keep their design proportions at any DPI.
+#pragma once
+
+class QWidget;
+
+// 1440 twips make one inch.
+inline constexpr int kTwipsPerInch = 1440;
+
+// Twips to pixels, rounded to nearest, along x (widths, left) or y (heights, top), at the logical DPI of
+// the screen `widget` is on (the primary screen when widget is null or not yet placed).
+int TwipsToPixelsX(int twips, const QWidget* widget = nullptr);
+int TwipsToPixelsY(int twips, const QWidget* widget = nullptr);
+
+// Pixels to twips, rounded to nearest.
+int PixelsToTwipsX(int pixels, const QWidget* widget = nullptr);
+int PixelsToTwipsY(int pixels, const QWidget* widget = nullptr);

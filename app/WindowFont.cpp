@@ -1,0 +1,58 @@
+// WindowFont.cpp - the windows' font: the design family when present, else a Japanese fallback that fits.
+#include "WindowFont.h"
+
+#include <QCheckBox>
+#include <QFontInfo>
+#include <QLabel>
+#include <QStringList>
+#include <QWidget>
+
+namespace {
+
+// Families that draw Japanese on Debian and similar systems, best first.
+const QStringList kFallbackFamilies = {
+    QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP"), QStringLiteral("IPAPGothic"),
+    QStringLiteral("IPAGothic"),        QStringLiteral("VL PGothic"),   QStringLiteral("TakaoPGothic"),
+};
+
+constexpr double kStepPoints = 0.5;
+
+bool CaptionsFit(const QWidget* window) {
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->sizeHint().width() > label->width()) return false;
+    }
+    for (const QCheckBox* box : window->findChildren<QCheckBox*>()) {
+        if (box->sizeHint().width() > box->width()) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QFont RequestedWindowFont() {
+    QFont font;
+    QStringList families{kDesignFontFamily};
+    families.append(kFallbackFamilies);
+    font.setFamilies(families);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(kDesignFontPoints);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    return font;
+}
+
+bool IsDesignFamily(const QFont& font) {
+    return QFontInfo(font).family().compare(kDesignFontFamily, Qt::CaseInsensitive) == 0;
+}
+
+QFont FitWindowFont(QWidget* window, QFont font) {
+    window->setFont(font);
+    if (IsDesignFamily(font)) return font;
+    while (!CaptionsFit(window) && font.pointSizeF() - kStepPoints >= kSmallestFallbackPoints) {
+        font.setPointSizeF(font.pointSizeF() - kStepPoints);
+        window->setFont(font);
+    }
+    return font;
+}

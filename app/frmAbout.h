@@ -1,0 +1,32 @@
+// frmAbout.h - the About box: a fixed modal dialog over the main window with the version text and a
+// short description; Esc closes it, every other key is ignored.
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+#include "frmMain.h"
+
+class QKeyEvent;
+class QLabel;
+
+// The four labels as designed (the caption of element 0 is replaced by the version text on load).
+const std::array<ControlDesign, 4>& frmAboutDesign();
+
+// Client area of the box in twips.
+inline constexpr int kAboutClientWidthTwips = 2160;
+inline constexpr int kAboutClientHeightTwips = 1170;
+
+class frmAbout : public QDialog {
+    Q_OBJECT
+public:
+    // Creates the box with `owner` (the main window) as owner and runs the load handler: the owner's
+    // font, the labels, the version text in element 0.
+    explicit frmAbout(QWidget* owner);
+
+    std::array<QLabel*, 4> lblCaption{};
+
+protected:
+    // Esc (character code 27) unloads the box; every other key, Enter included, does nothing.
+    void keyPressEvent(QKeyEvent* event) override;
+};

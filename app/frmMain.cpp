@@ -1,0 +1,192 @@
+// frmMain.cpp - the main window: controls as designed, the load handler's library check, the unload
+// handler's settings write, the About button and the JobWindow side the jobs use.
+#include "frmMain.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringDecoder>
+#include <cstdint>
+#include <limits>
+
+#include "ResultList.h"
+#include "Twips.h"
+#include "WindowFont.h"
+#include "clsIniFile.h"
+#include "frmAbout.h"
+#include "mMain.h"
+
+namespace {
+
+// A check box that shows the grayed state when it is set, while a click only ever toggles between
+// unchecked and checked (a click on a grayed box checks it).
+class StateCheckBox : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    void nextCheckState() override {
+        setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    }
+};
+
+const std::array<ControlDesign, 6> kDesign{{
+    {"lstResult", 30, 600, 4305, 1680, "", "ここに圧縮したいファイルをドロップして下さい"},
+    {"txtExtension", 690, 30, 705, 285, "", "ここに指定した拡張子でファイルを作成します(内部圧縮形式はZip)"},
+    {"chkDelete", 1560, 30, 1515, 270, "元ファイルを削除", "圧縮成功後、圧縮元ファイルを削除します"},
+    {"chkEachFile", 1560, 300, 2745, 270, "フォルダ配下のファイルも個別圧縮",
+     "OFFの場合、ドロップしたフォルダ配下のファイルを1ファイルに圧縮します"},
+    {"cmdAbout", 3690, 15, 645, 255, "About", ""},
+    {"lblCaption0", 90, 90, 540, 180, "拡張子", ""},
+}};
+
+enum DesignIndex { kList, kExtension, kDelete, kEachFile, kAbout, kCaption0 };
+
+}  // namespace
+
+const std::array<ControlDesign, 6>& frmMainDesign() {
+    return kDesign;
+}
+
+int CheckValue(const QCheckBox* box) {
+    switch (box->checkState()) {
+        case Qt::Unchecked:
+            return 0;
+        case Qt::Checked:
+            return 1;
+        case Qt::PartiallyChecked:
+            return 2;
+    }
+    return 0;
+}
+
+void SetCheckValue(QCheckBox* box, int value) {
+    box->setCheckState(value == 2 ? Qt::PartiallyChecked : value == 1 ? Qt::Checked : Qt::Unchecked);
+}
+
+QString DisplayText(const std::string& bytes) {
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+frmMain::frmMain(QWidget* parent) : QWidget(parent) {
+    lstResult = new ResultList(this);
+    PlaceControl(lstResult, kDesign[kList]);
+
+    txtExtension = new QLineEdit(this);
+    txtExtension->setMaxLength(std::numeric_limits<int>::max());
+    PlaceControl(txtExtension, kDesign[kExtension]);
+
+    chkDelete = new StateCheckBox(QString::fromUtf8(kDesign[kDelete].caption), this);
+    chkDelete->setTristate(true);
+    PlaceControl(chkDelete, kDesign[kDelete]);
+
+    chkEachFile = new StateCheckBox(QString::fromUtf8(kDesign[kEachFile].caption), this);
+    chkEachFile->setTristate(true);
+    PlaceControl(chkEachFile, kDesign[kEachFile]);
+
+    cmdAbout = new QPushButton(QString::fromUtf8(kDesign[kAbout].caption), this);
+    cmdAbout->setAutoDefault(false);
+    connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
+    PlaceControl(cmdAbout, kDesign[kAbout]);
+
+    lblCaption[0] = new QLabel(QString::fromUtf8(kDesign[kCaption0].caption), this);
+    PlaceControl(lblCaption[0], kDesign[kCaption0]);
+
+    setTabOrder(lstResult, txtExtension);
+    setTabOrder(txtExtension, chkDelete);
+    setTabOrder(chkDelete, chkEachFile);
+    setTabOrder(chkEachFile, cmdAbout);
+
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowIcon(QIcon(QStringLiteral(":/pakuto/pakuto.xpm")));
+    setFixedSize(TwipsToPixelsX(kMainClientWidthTwips, this), TwipsToPixelsY(kMainClientHeightTwips, this));
+    FitWindowFont(this, RequestedWindowFont());
+}
+
+void frmMain::PlaceControl(QWidget* control, const ControlDesign& design) {
+    control->setObjectName(QString::fromUtf8(design.name));
+    control->setGeometry(TwipsToPixelsX(design.left, this), TwipsToPixelsY(design.top, this),
+                         TwipsToPixelsX(design.width, this), TwipsToPixelsY(design.height, this));
+    if (design.toolTip[0] != '\0') control->setToolTip(QString::fromUtf8(design.toolTip));
+}
+
+bool frmMain::LoadHandler(const mSevenZip32APIs::LibrarySearchPlaces& places) {
+    const std::string library = mSevenZip32APIs::FindArchiverLibrary(places);
+    if (!library.empty()) {
+        mSevenZip32APIs::SetArchiverLibraryPath(library);
+        return true;
+    }
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Pakuto-"),
+                    QStringLiteral("7-Zip32.dllが見つかりません"), QMessageBox::Ok);
+    box.setFont(font());
+    box.exec();
+    return false;
+}
+
+void frmMain::SetExtensionBytes(const std::string& bytes) {
+    loadedExtensionBytes_ = bytes;
+    loadedExtensionText_ = DisplayText(bytes);
+    txtExtension->setText(loadedExtensionText_);
+}
+
+std::string frmMain::ExtensionBytes() const {
+    const QString text = txtExtension->text();
+    if (text == loadedExtensionText_) return loadedExtensionBytes_;
+    return text.toUtf8().toStdString();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (!settingsFile_.empty()) {
+        clsIniFile ini;
+        ini.SetPathIniFile(settingsFile_);
+        ini.SetSection(mMain::kSection);
+        // The command prefix is read back from the file as it is now, so an edit made there while the
+        // tool ran survives; the tool itself never changes it.
+        const std::string cmd = ini.GetStrValue("", "", mMain::kKeyCommandLine, mMain::kDefaultCommandLine);
+        ini.SetValue(CheckValue(chkDelete), "", "", mMain::kKeyDelete);
+        ini.SetValue(CheckValue(chkEachFile), "", "", mMain::kKeyEachFile);
+        ini.SetValue(ExtensionBytes(), "", "", mMain::kKeyExtension);
+        ini.SetValue(cmd, "", "", mMain::kKeyCommandLine);
+    }
+    event->accept();
+}
+
+void frmMain::cmdAbout_Click() {
+    frmAbout about(this);
+    about.exec();
+}
+
+std::string frmMain::ExtensionText() const {
+    return ExtensionBytes();
+}
+
+int frmMain::DeleteState() const {
+    return CheckValue(chkDelete);
+}
+
+void* frmMain::NativeHandle() const {
+    if (!testAttribute(Qt::WA_WState_Created)) return nullptr;
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(winId()));
+}
+
+void frmMain::SetWindowEnabled(bool enabled) {
+    setEnabled(enabled);
+}
+
+int frmMain::ResultListWidthTwips() const {
+    return PixelsToTwipsX(lstResult->width(), this);
+}
+
+int frmMain::TextWidthTwips(const std::string& text) const {
+    return PixelsToTwipsX(QFontMetrics(font()).horizontalAdvance(DisplayText(text)), this);
+}
+
+void frmMain::InsertResultLine(const std::string& line) {
+    lstResult->insertItem(0, DisplayText(line));
+}
