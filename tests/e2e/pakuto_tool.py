@@ -1,0 +1,118 @@
+"""pakuto_tool - puts the real tool where a user would have it and runs it on the test display:
+installed with `cmake --install` into a temporary prefix (bin/pakuto, lib/lib7-zip32.so), started with
+Qt's xcb platform, a private HOME and XDG folders, and its window found and measured through X."""
+
+import os
+import shutil
+import subprocess
+import time
+
+import e2e_support as support
+
+LIBRARY = "lib7-zip32.so"
+MAIN_TITLE_PATTERN = "^Pakuto Ver"
+VERSION_TEXT = "Pakuto Ver.1.0.1"
+
+# The window's layout in twips: client area and the result list, the only drop target; and the
+# "拡張子" label, a point of the window that takes no drops.
+CLIENT_TWIPS = (4365, 2310)
+LIST_TWIPS = (30, 600, 4305, 1680)
+LABEL_TWIPS = (90, 90, 540, 180)
+
+
+def install(build_dir, cmake, prefix):
+    """Installs the build into `prefix`; returns (path of bin/pakuto, note). When the build has no
+    install rule for the tool yet, the build tree's program and library are laid out the same way
+    (bin/ and lib/ side by side) and the note says so."""
+    result = subprocess.run([cmake, "--install", build_dir, "--prefix", prefix],
+                            capture_output=True, timeout=300)
+    if result.returncode != 0:
+        raise AssertionError("cmake --install failed:\n" + result.stderr.decode(errors="replace"))
+    exe = os.path.join(prefix, "bin", "pakuto")
+    library = os.path.join(prefix, "lib", LIBRARY)
+    if os.path.isfile(exe) and os.path.isfile(library):
+        return exe, "installed with cmake --install"
+    built_exe = os.path.join(build_dir, "bin", "pakuto")
+    built_library = os.path.join(build_dir, "lib", LIBRARY)
+    for path in (built_exe, built_library):
+        if not os.path.isfile(path):
+            raise AssertionError(f"{path} was not built: build the whole project before this test")
+    os.makedirs(os.path.dirname(exe), exist_ok=True)
+    os.makedirs(os.path.dirname(library), exist_ok=True)
+    shutil.copy2(built_exe, exe)
+    shutil.copy2(built_library, library)
+    return exe, "NOTE: the install rules do not place bin/pakuto and lib/" + LIBRARY + \
+        " yet; the build tree's files were laid out the same way instead"
+
+
+def tool_env(display, home):
+    """The environment the tool runs in: the test display through xcb, a private home."""
+    env = display.env(QT_QPA_PLATFORM="xcb", HOME=os.path.join(home, "home"),
+                      XDG_CONFIG_HOME=os.path.join(home, "config"),
+                      XDG_RUNTIME_DIR=os.path.join(home, "runtime"), LC_ALL="C.UTF-8", LANG="C.UTF-8")
+    env.pop("LD_LIBRARY_PATH", None)
+    for key in ("HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"):
+        os.makedirs(env[key], mode=0o700, exist_ok=True)
+    return env
+
+
+class Running:
+    """One run of the tool: its process, its log, and the window it shows."""
+
+    def __init__(self, exe, env, log_path):
+        self.exe = exe
+        self.env = env
+        self.log_path = log_path
+        self.log = open(log_path, "wb")
+        self.proc = support.spawn([exe], env=env, stdout=self.log, stderr=subprocess.STDOUT,
+                                  cwd=env["HOME"])
+        self.window = None
+
+    def log_tail(self):
+        self.log.flush()
+        with open(self.log_path, "rb") as f:
+            return f.read()[-2000:].decode(errors="replace")
+
+    def wait_for_window(self, pattern=MAIN_TITLE_PATTERN, timeout=30):
+        found = support.wait_until(lambda: support.find_windows(self.env, pattern), timeout,
+                                   f"a window titled {pattern!r}", proc=self.proc)
+        self.window = found[0]
+        return self.window
+
+    def title(self):
+        return support.window_title(self.env, self.window)
+
+    def wait_for_title(self, title, timeout=60):
+        return support.wait_until(lambda: self.title() == title, timeout,
+                                  f"caption {title!r} (now {self.title()!r})", proc=self.proc)
+
+    def point(self, box_twips):
+        """The centre of a control given in twips, in pixels relative to the window, scaled by the
+        window's actual size so the tool's DPI does not matter."""
+        _, _, width, height = support.window_geometry(self.env, self.window)
+        left, top, w, h = box_twips
+        return (round(width * (left + w / 2) / CLIENT_TWIPS[0]),
+                round(height * (top + h / 2) / CLIENT_TWIPS[1]))
+
+    def close(self, tools, timeout=30):
+        """Closes the window as a window manager's close box does; returns the exit code."""
+        result = subprocess.run([os.path.join(tools, "wm-close"), str(self.window)], env=self.env,
+                                capture_output=True, timeout=20)
+        if result.returncode != 0:
+            raise AssertionError("wm-close failed: " + result.stderr.decode(errors="replace"))
+        return self.wait_exit(timeout)
+
+    def wait_exit(self, timeout=30):
+        deadline = time.monotonic() + timeout
+        while self.proc.poll() is None and time.monotonic() < deadline:
+            time.sleep(0.1)
+        if self.proc.poll() is None:
+            support.stop(self.proc)
+            raise AssertionError(f"the tool did not end within {timeout} s\n{self.log_tail()}")
+        self.log.close()
+        return self.proc.returncode
+
+    def stop(self):
+        support.stop(self.proc)
+        if not self.log.closed:
+            self.log.close()
