@@ -28,7 +28,6 @@
 namespace sevenzip {
 namespace {
 
-using detail::kPieceSize;
 using detail::ReadStatus;
 
 struct PieceResult {
@@ -40,6 +39,7 @@ struct PieceResult {
 // One listed file on its way through the pipeline. Shared by the workers that handle its pieces.
 struct FileJob {
     SourceFile source;
+    uint64_t pieceSize = 0;
     uint64_t pieceCount = 1;
 
     // Opened once, by the first worker to need it; every piece reads through the same descriptor.
@@ -170,8 +170,9 @@ struct DeflatePipeline::Impl {
             return result;
         }
 
-        const uint64_t offset = task.piece * kPieceSize;
-        const size_t length = static_cast<size_t>(std::min<uint64_t>(kPieceSize, file.source.size - offset));
+        const uint64_t offset = task.piece * file.pieceSize;
+        const size_t length =
+            static_cast<size_t>(std::min<uint64_t>(file.pieceSize, file.source.size - offset));
         buffer.resize(length);
         ReadStatus read = detail::readExactly(file.source, file.fd.get(), offset, length, buffer.data());
         const bool readLast = file.piecesLeftToRead.fetch_sub(1) == 1;
@@ -243,7 +244,9 @@ DeflatePipeline::~DeflatePipeline() {
 
 void DeflatePipeline::add(SourceFile file) {
     auto job = std::make_shared<FileJob>();
-    job->pieceCount = std::max<uint64_t>(1, (file.size + kPieceSize - 1) / kPieceSize);
+    const detail::PiecePlan plan = detail::planPieces(file.size, impl_->threadLimit);
+    job->pieceSize = plan.pieceSize;
+    job->pieceCount = plan.count;
     job->piecesLeftToRead = job->pieceCount;
     job->source = std::move(file);
     {

@@ -7,23 +7,45 @@
 
 namespace sevenzip::detail {
 
-// A file larger than one piece is cut into pieces of this size, compressed independently on different
-// cores and joined into one DEFLATE stream. No match can reach back across a cut, so each cut costs a
-// little size (about a kilobyte on binaries); larger pieces cost less but leave cores idle on files of
-// a few megabytes. One piece is also the largest file delivered stored (raw) as a whole.
-inline constexpr size_t kPieceSize = size_t{1} << 20;
-
-// The pipeline keeps at most this many pieces issued but not yet handed to the writer. Each holds up
-// to about two piece sizes while being worked on (input and output), so this bounds memory.
-inline constexpr size_t kMaxPiecesInFlightCap = 96;
+// A large file is cut into pieces that are compressed on different cores and joined into one DEFLATE
+// stream. No match reaches back across a cut, so each cut costs a little size (under a kilobyte on
+// binaries and text alike, measured on the benchmark corpus); pieces are therefore as large as the
+// cores allow: a file is cut into as many equal pieces as there are workers (so one large file still
+// keeps every core busy), but no piece is smaller than kMinPieceSize (cuts in small files cost more
+// than the time they win) and none larger than kMaxPieceSize (which bounds memory).
+inline constexpr uint64_t kMinPieceSize = uint64_t{512} << 10;
+inline constexpr uint64_t kMaxPieceSize = uint64_t{4} << 20;
 
 // At most this many worker threads, whatever the core count, so memory stays bounded on large machines.
-inline constexpr unsigned kMaxWorkers = 32;
+inline constexpr unsigned kMaxWorkers = 16;
+
+// The pipeline keeps at most this many pieces issued but not yet handed to the writer. Each holds up
+// to about two piece sizes while being worked on (input and output) and one when finished, so with
+// kMaxPieceSize this caps the pieces' memory near 200 MiB on the largest machines.
+inline constexpr size_t kMaxPiecesInFlightCap = 24;
 
 // Pieces in flight for a given number of workers: two per worker keeps every core busy while the
 // writer drains finished pieces, plus a few for reading ahead.
 inline size_t maxPiecesInFlight(unsigned workers) {
     return std::min<size_t>(kMaxPiecesInFlightCap, size_t{workers} * 2 + 2);
+}
+
+struct PiecePlan {
+    uint64_t pieceSize = kMaxPieceSize;  // every piece but the last has exactly this many bytes
+    uint64_t count = 1;                  // at least 1, also for an empty file
+};
+
+// How a file of `size` bytes is cut for `workers` worker threads (see above).
+inline PiecePlan planPieces(uint64_t size, unsigned workers) {
+    const uint64_t needed = (size + kMaxPieceSize - 1) / kMaxPieceSize;
+    const uint64_t wanted = std::min<uint64_t>(std::max(workers, 1u), size / kMinPieceSize);
+    const uint64_t count = std::max<uint64_t>({needed, wanted, 1});
+    PiecePlan plan;
+    plan.count = count;
+    plan.pieceSize = std::max<uint64_t>(1, (size + count - 1) / count);
+    // Rounding up may leave the last piece empty (for example 5 bytes in 4 pieces of 2); recount.
+    plan.count = std::max<uint64_t>(1, (size + plan.pieceSize - 1) / plan.pieceSize);
+    return plan;
 }
 
 }  // namespace sevenzip::detail

@@ -15,7 +15,7 @@
 #include "pipeline_test_support.h"
 
 using namespace pipeline_test;
-using sevenzip::detail::kPieceSize;
+using sevenzip::detail::kMinPieceSize;
 
 namespace {
 
@@ -66,7 +66,7 @@ TEST(Lifetime, DestroyedBeforeAnyFile) {
 
 TEST(Lifetime, DestroyedWithFilesPendingJoinsEveryWorker) {
     TempDir dir;
-    auto files = makeFiles(dir, 12, 2 * kPieceSize + 100);
+    auto files = makeFiles(dir, 12, 2 * kMinPieceSize + 100);
     int before = threadCount();
     {
         sevenzip::DeflatePipeline pipeline(withThreads(4));
@@ -94,7 +94,7 @@ TEST(Lifetime, DestroyedWithoutEverCallingNext) {
 
 TEST(Lifetime, DestroyedAfterAnErrorWithLaterFilesInFlight) {
     TempDir dir;
-    auto files = makeFiles(dir, 20, kPieceSize + 100);
+    auto files = makeFiles(dir, 20, kMinPieceSize + 100);
     std::filesystem::remove(files[1].path);
     int before = threadCount();
     {
@@ -125,6 +125,37 @@ TEST(Lifetime, NextWithNothingPendingIsAnErrorNotABlock) {
     sevenzip::Piece extra = pipeline.next();
     EXPECT_NE(extra.error, 0);
     EXPECT_TRUE(extra.last);
+}
+
+TEST(PiecePlan, PiecesCoverTheFileWithinTheSizeBounds) {
+    using sevenzip::detail::kMaxPieceSize;
+    const uint64_t sizes[] = {0,
+                              1,
+                              5,
+                              kMinPieceSize - 1,
+                              kMinPieceSize,
+                              2 * kMinPieceSize + 1,
+                              kMaxPieceSize,
+                              kMaxPieceSize + 1,
+                              9245840,
+                              uint64_t{3} << 30,
+                              (uint64_t{5} << 30) + 7};
+    for (unsigned workers : {1u, 2u, 3u, 16u}) {
+        for (uint64_t size : sizes) {
+            SCOPED_TRACE("size " + std::to_string(size) + " workers " + std::to_string(workers));
+            auto plan = sevenzip::detail::planPieces(size, workers);
+            ASSERT_GE(plan.count, 1u);
+            EXPECT_GE(plan.count * plan.pieceSize, size);                      // covers every byte
+            EXPECT_LT((plan.count - 1) * plan.pieceSize, size + (size == 0));  // no empty last piece
+            EXPECT_LE(plan.pieceSize, kMaxPieceSize);                          // memory stays bounded
+            if (plan.count > 1) {
+                EXPECT_GE(plan.pieceSize, kMinPieceSize);  // no cut costs more than it wins
+            }
+            if (size >= workers * kMinPieceSize) {
+                EXPECT_GE(plan.count, workers);  // every core gets work
+            }
+        }
+    }
 }
 
 TEST(Lifetime, ReadingAheadIsBounded) {

@@ -8,11 +8,12 @@
 
 using namespace pipeline_test;
 using sevenzip::CompressionOptions;
-using sevenzip::detail::kPieceSize;
+using sevenzip::detail::kMaxPieceSize;
+using sevenzip::detail::kMinPieceSize;
 
 namespace {
 
-CompressionOptions options(int level, unsigned threads = 0) {
+CompressionOptions options(int level, unsigned threads = 2) {
     CompressionOptions o;
     o.level = level;
     o.threads = threads;
@@ -39,8 +40,7 @@ void expectRoundTrip(const std::vector<Bytes>& contents, const CompressionOption
         EXPECT_TRUE(*content == contents[i]) << "content differs";
         EXPECT_EQ(d.rawSize, contents[i].size());
         EXPECT_EQ(d.crc, zlibCrc(contents[i]));
-        const size_t expectedPieces = std::max<size_t>(1, (contents[i].size() + kPieceSize - 1) / kPieceSize);
-        EXPECT_EQ(d.pieces, expectedPieces);
+        EXPECT_EQ(d.pieces, sevenzip::detail::planPieces(contents[i].size(), opts.threads).count);
     }
 }
 
@@ -87,28 +87,33 @@ TEST(RoundTrip, IncompressibleSinglePieceIsStoredAsItIs) {
 }
 
 TEST(RoundTrip, PieceBoundarySizes) {
-    expectRoundTrip({textLike(kPieceSize - 1, 5), textLike(kPieceSize, 6), textLike(kPieceSize + 1, 7),
-                     textLike(2 * kPieceSize, 8)},
-                    options(9));
+    // One worker: files are cut only where they exceed the largest piece.
+    expectRoundTrip({textLike(kMaxPieceSize - 1, 5), textLike(kMaxPieceSize, 6),
+                     textLike(kMaxPieceSize + 1, 7), textLike(2 * kMaxPieceSize, 8)},
+                    options(4, 1));
+    // Several workers: files are cut to keep them busy, but not below the smallest piece.
+    expectRoundTrip({textLike(2 * kMinPieceSize - 1, 5), textLike(2 * kMinPieceSize, 6),
+                     textLike(2 * kMinPieceSize + 1, 7), textLike(3 * kMinPieceSize + 2, 8)},
+                    options(4, 3));
 }
 
 TEST(RoundTrip, MultiPieceTextJoinsIntoOneStream) {
-    expectRoundTrip({textLike(3 * kPieceSize + kPieceSize / 2, 9)}, options(9));
+    expectRoundTrip({textLike(3 * kMinPieceSize + kMinPieceSize / 2, 9)}, options(9, 4));
 }
 
 TEST(RoundTrip, MultiPieceIncompressibleJoinsIntoOneStream) {
-    expectRoundTrip({randomBytes(2 * kPieceSize + 12345, 10)}, options(9));
+    expectRoundTrip({randomBytes(2 * kMinPieceSize + 12345, 10)}, options(9, 3));
 }
 
 TEST(RoundTrip, MultiPieceMixedContentAcrossPieces) {
     // Text, noise and long runs, so pieces end in blocks of every kind (stored, fixed, dynamic).
-    Bytes mixed = textLike(kPieceSize / 2, 11);
-    Bytes noise = randomBytes(kPieceSize, 12);
+    Bytes mixed = textLike(kMinPieceSize / 2, 11);
+    Bytes noise = randomBytes(kMinPieceSize, 12);
     mixed.insert(mixed.end(), noise.begin(), noise.end());
-    mixed.insert(mixed.end(), kPieceSize, uint8_t{0});
-    Bytes more = textLike(kPieceSize + 777, 13);
+    mixed.insert(mixed.end(), kMinPieceSize, uint8_t{0});
+    Bytes more = textLike(kMinPieceSize + 777, 13);
     mixed.insert(mixed.end(), more.begin(), more.end());
-    expectRoundTrip({mixed}, options(9));
+    expectRoundTrip({mixed}, options(9, 5));
 }
 
 TEST(RoundTrip, ManyMixedFilesKeepTheirOrder) {
@@ -117,7 +122,7 @@ TEST(RoundTrip, ManyMixedFilesKeepTheirOrder) {
         if (i % 5 == 0)
             contents.push_back(randomBytes(1000 + i * 37, i));
         else if (i % 7 == 0)
-            contents.push_back(textLike(kPieceSize + i * 1000, i));
+            contents.push_back(textLike(2 * kMinPieceSize + i * 1000, i));
         else if (i % 11 == 0)
             contents.push_back({});
         else
@@ -128,7 +133,7 @@ TEST(RoundTrip, ManyMixedFilesKeepTheirOrder) {
 
 TEST(RoundTrip, EveryLevel) {
     std::vector<Bytes> contents = {textLike(50000, 20), randomBytes(4000, 21),
-                                   textLike(kPieceSize + 5000, 22)};
+                                   textLike(2 * kMinPieceSize + 5000, 22)};
     for (int level = 0; level <= 9; ++level) {
         SCOPED_TRACE("level " + std::to_string(level));
         expectRoundTrip(contents, options(level));
@@ -148,17 +153,20 @@ TEST(RoundTrip, LevelZeroStoresEverySinglePieceFile) {
 
 TEST(RoundTrip, LevelZeroMultiPieceFileIsNotCompressed) {
     TempDir dir;
-    Bytes text = textLike(2 * kPieceSize + 100, 24);
+    Bytes text = textLike(2 * kMinPieceSize + 100, 24);
     writeFile(dir.file("t"), text);
     auto d = runPipeline({listFile(dir.file("t"))}, options(0));
     ASSERT_EQ(d.size(), 1u);
     ASSERT_EQ(d[0].error, 0) << d[0].message;
+    EXPECT_EQ(d[0].pieces, 2u);
+    EXPECT_FALSE(d[0].stored);
     EXPECT_GE(d[0].bytes.size(), text.size());
     EXPECT_EQ(inflateRaw(d[0].bytes), text);
 }
 
 TEST(RoundTrip, SameContentWhateverTheThreadCount) {
-    std::vector<Bytes> contents = {textLike(3 * kPieceSize, 25), textLike(1000, 26), randomBytes(70000, 27)};
+    std::vector<Bytes> contents = {textLike(3 * kMinPieceSize, 25), textLike(1000, 26),
+                                   randomBytes(70000, 27)};
     for (unsigned threads : {1u, 2u, 3u, 8u}) {
         SCOPED_TRACE("threads " + std::to_string(threads));
         expectRoundTrip(contents, options(9, threads));

@@ -17,7 +17,7 @@
 #include "source_reader.h"
 
 using namespace pipeline_test;
-using sevenzip::detail::kPieceSize;
+using sevenzip::detail::kMinPieceSize;
 
 namespace {
 
@@ -114,9 +114,9 @@ TEST(SourceSafety, FileGrownAfterListing) {
 
 TEST(SourceSafety, FileTruncatedAfterListing) {
     TempDir dir;
-    writeFile(dir.file("f"), textLike(3 * kPieceSize, 6));
+    writeFile(dir.file("f"), textLike(3 * kMinPieceSize, 6));
     auto listed = listFile(dir.file("f"));
-    std::filesystem::resize_file(dir.file("f"), kPieceSize);
+    std::filesystem::resize_file(dir.file("f"), kMinPieceSize);
     Delivered d = deliverOne(listed);
     EXPECT_EQ(d.error, ESTALE) << d.message;
 }
@@ -161,7 +161,7 @@ TEST(SourceSafety, ErrorEndsThatFileAfterEarlierFilesCameThroughWhole) {
     TempDir dir;
     Bytes first = textLike(20000, 9);
     writeFile(dir.file("a"), first);
-    writeFile(dir.file("b"), textLike(2 * kPieceSize, 10));
+    writeFile(dir.file("b"), textLike(2 * kMinPieceSize, 10));
     writeFile(dir.file("c"), textLike(20000, 11));
     std::vector<sevenzip::SourceFile> files = {listFile(dir.file("a")), listFile(dir.file("b")),
                                                listFile(dir.file("c"))};
