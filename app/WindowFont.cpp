@@ -5,6 +5,8 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QStringList>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QWidget>
 
 namespace {
@@ -17,12 +19,23 @@ const QStringList kFallbackFamilies = {
 
 constexpr double kStepPoints = 0.5;
 
+// The room a check box leaves its caption: its width less the indicator and the spacing, as the style
+// lays it out when it paints.
+int CaptionRoom(const QCheckBox* box) {
+    QStyleOptionButton option;
+    option.initFrom(box);
+    option.rect = box->rect();
+    option.text = box->text();
+    return box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box).width();
+}
+
 bool CaptionsFit(const QWidget* window) {
     for (const QLabel* label : window->findChildren<QLabel*>()) {
-        if (label->sizeHint().width() > label->width()) return false;
+        if (label->fontMetrics().horizontalAdvance(label->text()) > label->contentsRect().width())
+            return false;
     }
     for (const QCheckBox* box : window->findChildren<QCheckBox*>()) {
-        if (box->sizeHint().width() > box->width()) return false;
+        if (box->fontMetrics().horizontalAdvance(box->text()) > CaptionRoom(box)) return false;
     }
     return true;
 }
