@@ -52,6 +52,12 @@ void DeleteSourcesIfAsked(const JobWindow& window, const std::string& archive,
         DeleteArchivedSources(snapshot, *index);
 }
 
+// Jobs work on full paths only: a relative one would be read against whatever folder the process is
+// in, and its parent text would not name the folder it is in.
+bool IsAbsolute(const std::string& path) {
+    return !path.empty() && path[0] == '/';
+}
+
 bool IsFileSystemRoot(const std::string& folder) {
     struct stat st {
     }, root{};
@@ -111,7 +117,7 @@ void CompressFile(JobWindow& window, const std::string& commandPrefix, const std
     const SourceSnapshot snapshot = SnapshotFile(file, name);
     const bool fileLike = !snapshot.entries.empty() && (snapshot.entries.front().type == EntryType::File ||
                                                         snapshot.entries.front().type == EntryType::Link);
-    if (!fileLike || name.empty() || !UsableExtension(ext)) {
+    if (!fileLike || name.empty() || !IsAbsolute(file) || !IsAbsolute(destFolder) || !UsableExtension(ext)) {
         AddResultLine(window, kNg, source, name);
         return;
     }
@@ -129,7 +135,8 @@ void CompressFolder(JobWindow& window, const std::string& commandPrefix, const s
     const std::string base = WithTrailingSeparator(folder);
     const std::string name = GetFileName(folder);
     const std::string ext = window.ExtensionText();
-    if (name.empty() || name == "." || name == ".." || IsFileSystemRoot(folder) || !UsableExtension(ext)) {
+    if (name.empty() || name == "." || name == ".." || !IsAbsolute(folder) || IsFileSystemRoot(folder) ||
+        !UsableExtension(ext)) {
         AddResultLine(window, kNg, base);
         return;
     }
@@ -139,7 +146,11 @@ void CompressFolder(JobWindow& window, const std::string& commandPrefix, const s
         AddResultLine(window, kNg, base);
         return;
     }
-    const SourceSnapshot snapshot = SnapshotTree(folder);
+    // The delete box cannot change while a job runs (no window events are processed and the window is
+    // disabled during the call), so the tree is walked beforehand only when deletion is asked for;
+    // whether to delete is still decided after the call.
+    const SourceSnapshot snapshot =
+        window.DeleteState() == kDeleteChecked ? SnapshotTree(folder) : SourceSnapshot{folder, {}};
     if (RunArchiver(window, *command) != 0) {
         AddResultLine(window, kNg, base);
         return;

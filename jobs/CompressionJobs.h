@@ -12,7 +12,8 @@
 //   device); never opened, never archived, never deleted;
 // - symbolic links are never followed into: the archiver stores a link as a link (its target text),
 //   and so does the per-file walk, which gives a link its own archive like a file;
-// - a name holding '"' cannot be passed to the archiver: the job gives an "[NG]" line without calling it.
+// - a name holding '"' cannot be passed to the archiver: the job gives an "[NG]" line without calling it;
+// - paths must be full paths (starting with '/'); a relative one gives an "[NG]" line likewise.
 #pragma once
 
 #include <string>

@@ -14,6 +14,7 @@ namespace {
 
 using namespace jobs_test;
 using Lines = std::vector<std::string>;
+namespace fs = std::filesystem;
 
 class ArchiverFailure : public JobTest {
 protected:
@@ -77,6 +78,22 @@ TEST_F(ArchiverFailure, FileGoneBeforeTheJob) {
     File(dir / "gone.txt", dir.path());
     EXPECT_EQ(window.lines, (Lines{"[NG]" + dir / "" + "gone.txt"}));
     EXPECT_EQ(ArchiverCalls(), 0);
+}
+
+TEST_F(ArchiverFailure, RelativePathsAreRefusedWithoutCallingTheArchiver) {
+    prefix = kDefaultPrefix;
+    WriteFile(dir / "a.txt", "keep me");
+    const std::string relative = fs::path(dir / "a.txt").relative_path().string();  // no leading '/'
+    File(relative, dir.path());
+    File(dir / "a.txt", "");
+    Folder(fs::path(dir.path()).relative_path().string());
+    EachFile(dir.path(), "relative/destination");
+
+    EXPECT_EQ(ArchiverCalls(), 0);
+    EXPECT_EQ(window.lines.size(), 4u);
+    for (const std::string& line : window.lines) EXPECT_EQ(line.rfind("[NG]", 0), 0u) << line;
+    EXPECT_EQ(ReadFile(dir / "a.txt"), "keep me");
+    EXPECT_FALSE(Exists(dir / "a.zip"));
 }
 
 TEST_F(ArchiverFailure, WholeFolderKeepsTheTree) {
