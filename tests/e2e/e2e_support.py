@@ -161,10 +161,10 @@ def wait_until(predicate, timeout, what, proc=None, interval=0.1):
         time.sleep(interval)
 
 
-def screenshot(env, path):
-    """Saves the whole display as PNG with ImageMagick's import; returns (width, height) read back
-    from the file's header, so a missing or empty picture is noticed."""
-    result = run(["import", "-window", "root", str(path)], env, timeout=60)
+def screenshot(env, path, window="root"):
+    """Saves the whole display (or one window, by id) as PNG with ImageMagick's import; returns
+    (width, height) read back from the file's header, so a missing or empty picture is noticed."""
+    result = run(["import", "-window", str(window), str(path)], env, timeout=60)
     if result.returncode != 0:
         raise AssertionError(f"screenshot failed: {result.stderr.decode(errors='replace')}")
     with open(path, "rb") as f:

@@ -69,7 +69,8 @@ class Running:
         self.window = None
 
     def log_tail(self):
-        self.log.flush()
+        if not self.log.closed:
+            self.log.flush()
         with open(self.log_path, "rb") as f:
             return f.read()[-2000:].decode(errors="replace")
 

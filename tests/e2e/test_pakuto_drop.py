@@ -116,9 +116,13 @@ class DropOnTheInstalledTool(unittest.TestCase):
         self.tool.wait_for_title(DONE)
 
     def keep_screenshot(self, name):
+        """The whole display, and the window alone (the picture a README can show)."""
         os.makedirs(OPTIONS.artifacts, exist_ok=True)
-        size = support.screenshot(self.tool.env, os.path.join(OPTIONS.artifacts, name))
+        size = support.screenshot(self.tool.env, os.path.join(OPTIONS.artifacts, name + ".png"))
         self.assertEqual(size, (1024, 768))
+        size = support.screenshot(self.tool.env, os.path.join(OPTIONS.artifacts, name + "-window.png"),
+                                  self.tool.window)
+        self.assertEqual(size, support.window_geometry(self.tool.env, self.tool.window)[2:])
 
     def close_and_check(self):
         self.assertEqual(self.tool.close(OPTIONS.tools), 0, self.tool.log_tail())
@@ -147,7 +151,7 @@ class DropOnTheInstalledTool(unittest.TestCase):
         self.start()  # no settings file: per-file mode, nothing deleted, ".zip"
         dropped = [os.path.join(self.work, p) for p in ("a.txt", "my notes.txt", "日本語のメモ.txt", "docs")]
         self.drop_on_list(dropped)
-        self.keep_screenshot("pakuto-drop-per-file.png")
+        self.keep_screenshot("pakuto-drop-per-file")
 
         # The folder's subfolders come first; its a.txt meets the a.zip of the first item: "a (2)".
         expected = {"a.zip": {"a.txt": sources["a.txt"]},
@@ -173,7 +177,7 @@ class DropOnTheInstalledTool(unittest.TestCase):
         self.start({"Delete": 1, "CompEachFileAtSubFolder": 0, "Extension": ".zip",
                     "CommandLine": DEFAULT_COMMAND})
         self.drop_on_list([os.path.join(self.work, "docs"), os.path.join(self.work, "c.txt")])
-        self.keep_screenshot("pakuto-drop-whole-folder.png")
+        self.keep_screenshot("pakuto-drop-whole-folder")
 
         self.assert_archive(os.path.join(self.work, "docs.zip"),
                             {rel[len("docs/"):]: data for rel, data in sources.items()
