@@ -205,29 +205,33 @@ struct DeflatePipeline::Impl {
         return result;
     }
 
+    // The writer's thread compresses too while it waits (see next()), so one worker fewer than the
+    // thread limit keeps every core busy, and work that fits in one piece needs no worker at all: a
+    // call for one small file then runs without starting a thread or handing work between threads.
     void startWorkers() {
-        const uint64_t wanted = std::min<uint64_t>(threadLimit, piecesAdded);
+        const uint64_t wanted = std::min<uint64_t>(threadLimit - 1, piecesAdded - 1);
         while (workers.size() < wanted) {
             try {
                 workers.emplace_back([this] { workerLoop(); });
             } catch (const std::system_error&) {
-                return;  // run with the workers we have; with none, next() works on the caller's thread
+                return;  // run with the workers we have; the writer's thread can do all the work
             }
         }
     }
 
-    // With no worker thread, the writer's own thread works through pieces until `file` has one ready.
-    void workInline(std::unique_lock<std::mutex>& lock, FileJob& file, uint64_t piece) {
-        std::optional<detail::CompressorLease> compressor;
-        std::vector<uint8_t> buffer;
-        while (file.ready.count(piece) == 0 && canIssue()) {
-            Task task = issue();
-            lock.unlock();
-            PieceResult result = work(task, compressor, buffer);
-            lock.lock();
-            complete(task, std::move(result));
-        }
+    // The writer's thread takes the next piece in order and works it. Caller holds the mutex and has
+    // checked canIssue().
+    void helpOnce(std::unique_lock<std::mutex>& lock) {
+        Task task = issue();
+        lock.unlock();
+        PieceResult result = work(task, writerCompressor, writerBuffer);
+        lock.lock();
+        complete(task, std::move(result));
     }
+
+    // The writer's own compressor and read buffer, used while it helps.
+    std::optional<detail::CompressorLease> writerCompressor;
+    std::vector<uint8_t> writerBuffer;
 };
 
 DeflatePipeline::DeflatePipeline(const CompressionOptions& options)
@@ -268,8 +272,12 @@ Piece DeflatePipeline::next() {
     if (d.files.empty()) return errorPiece(EINVAL, "no file is waiting to be compressed");
     std::shared_ptr<FileJob> file = d.files.front();
     const uint64_t key = d.deliverPiece;
-    if (d.workers.empty()) d.workInline(lock, *file, key);
-    d.pieceReady.wait(lock, [&] { return file->ready.count(key) != 0; });
+    while (file->ready.count(key) == 0) {
+        if (d.canIssue())
+            d.helpOnce(lock);  // rather than sleep, work the next piece in order
+        else
+            d.pieceReady.wait(lock);
+    }
 
     auto node = file->ready.extract(key);
     PieceResult& result = node.mapped();

@@ -2,10 +2,15 @@
 // back one file at a time, in the order the files were added.
 //
 // The ZIP writer adds every file it will store, then calls next() until each file's last piece has
-// arrived, writing pieces as they come. Workers read ahead and compress while the writer writes, so
-// all cores are busy; a large file is cut into pieces that are compressed in parallel and joined into
-// one valid DEFLATE stream. Memory stays bounded whatever the file sizes: only a fixed number of pieces
-// is in flight at any time.
+// arrived, writing pieces as they come. Workers read ahead and compress while the writer writes, and
+// the writer's own thread compresses inside next() instead of waiting, so all cores are busy; a large
+// file is cut into pieces that are compressed in parallel and joined into one valid DEFLATE stream.
+// Work that fits in one piece runs on the caller's thread alone. Memory stays bounded whatever the
+// file sizes: only a fixed number of pieces is in flight at any time.
+//
+// Levels: -mx=0 stores (a file of one piece is delivered raw; a larger one as DEFLATE stored blocks);
+// -mx=1..9 map to libdeflate's levels, -mx=9 to its near-optimal level 10. -mfb and -mpass are
+// accepted and ignored: libdeflate has no settings for them apart from the level.
 //
 // Reading is the pipeline's job, and with it the promise that an archive holds every file exactly:
 // each file is opened without following links and without blocking (a FIFO or device is refused,

@@ -64,6 +64,21 @@ TEST(Lifetime, DestroyedBeforeAnyFile) {
     EXPECT_EQ(threadCount(), before);
 }
 
+TEST(Lifetime, OnePieceOfWorkStartsNoThread) {
+    // One archiver call per small file is the tool's most frequent case: no thread to start and join.
+    TempDir dir;
+    auto files = makeFiles(dir, 1, 30000);
+    int before = threadCount();
+    sevenzip::DeflatePipeline pipeline(withThreads(4));
+    pipeline.add(files[0]);
+    pipeline.finish();
+    EXPECT_EQ(threadCount(), before);
+    sevenzip::Piece p = pipeline.next();
+    EXPECT_EQ(p.error, 0) << p.message;
+    EXPECT_TRUE(p.last);
+    EXPECT_EQ(p.rawSize, 30000u);
+}
+
 TEST(Lifetime, DestroyedWithFilesPendingJoinsEveryWorker) {
     TempDir dir;
     auto files = makeFiles(dir, 12, 2 * kMinPieceSize + 100);

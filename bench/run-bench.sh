@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# run-bench.sh - speed and size of the archiver library against Info-ZIP zip -9, in the same run.
+#   usage: bench/run-bench.sh
+# Builds the corpus if missing (bench/make-corpus.sh), builds the library and the bench programs
+# (Release), then measures:
+#   1. folder form: one archive of the whole corpus with the tool's default command prefix, against
+#      zip -9 -r -q; size ratio and wall-time ratio (best of PAKUTO_BENCH_ROUNDS runs each, alternating);
+#   2. per-file form: one SevenZip call per corpus file in one process (percall_bench), against a shell
+#      loop running zip -9 -q once per file;
+#   3. peak resident memory for archiving a 3 GiB file (sparse unless PAKUTO_BENCH_BIG=random).
+# Environment: PAKUTO_BENCH_BUILD (build folder), PAKUTO_CORPUS (corpus folder), PAKUTO_BENCH_ROUNDS.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${PAKUTO_BENCH_BUILD:-/tmp/build-bench}
+corpus=${PAKUTO_CORPUS:-/tmp/pakuto-corpus}
+rounds=${PAKUTO_BENCH_ROUNDS:-3}
+prefix='a -tzip -hide -mx=9 -mfb=64 -mpass=4'
+
+[ -d "$corpus" ] || "$root/bench/make-corpus.sh" "$corpus"
+corpus=$(cd "$corpus" && pwd)
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPAKUTO_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" --target sevenzip32 percall_bench pipeline_bench >/dev/null
+driver=$build/bin/sevenzip32
+library=$build/lib/lib7-zip32.so
+
+work=$(mktemp -d /tmp/pakuto-bench-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+now() { date +%s.%N; }
+# Runs a command; prints its wall time in seconds.
+timed() { local s; s=$(now); "$@" >/dev/null; awk -v a="$(now)" -v b="$s" 'BEGIN { printf "%.3f", a - b }'; }
+min() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b + 0 < a + 0) ? b : a }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", a / b }'; }
+size() { stat -c %s "$1"; }
+# Sum of the entries' compressed sizes: the encoders compared without the container's headers.
+data_bytes() {
+    python3 -c 'import sys, zipfile
+print(sum(i.compress_size for p in sys.argv[1:] for i in zipfile.ZipFile(p).infolist()))' "$@"
+}
+
+ours_folder() { rm -f "$work/ours.zip"; "$driver" "$prefix \"$work/ours.zip\" \"$corpus//\" \"*.*\" \"-ir!*.*\""; }
+# zip as a user zips a folder: from its parent, so entries carry the folder's name.
+zip_folder() { rm -f "$work/zip.zip"; (cd "$(dirname "$corpus")" && zip -9 -r -q "$work/zip.zip" "$(basename "$corpus")"); }
+# zip from inside the folder: entries carry exactly the names of ours.
+zip_same_names() { rm -f "$work/zip-same.zip"; (cd "$corpus" && zip -9 -r -q "$work/zip-same.zip" .); }
+
+echo "corpus: $corpus ($(find "$corpus" -type f | wc -l) files, $(du -sb "$corpus" | cut -f1) bytes), $(nproc) cores"
+echo
+echo "== folder form: one archive of the corpus (best of $rounds) =="
+t_ours='' t_zip=''
+for _ in $(seq "$rounds"); do
+    t_ours=$(min "$t_ours" "$(timed ours_folder)")
+    t_zip=$(min "$t_zip" "$(timed zip_folder)")
+done
+zip_same_names
+unzip -tq "$work/ours.zip" >/dev/null || { echo "our archive failed unzip -t"; exit 1; }
+s_ours=$(size "$work/ours.zip") s_zip=$(size "$work/zip.zip") s_same=$(size "$work/zip-same.zip")
+printf 'ours   %9d bytes  %6.3f s\n' "$s_ours" "$t_ours"
+printf 'zip -9 %9d bytes  %6.3f s   (entries named pakuto-corpus/...; %d bytes with our exact names)\n' \
+    "$s_zip" "$t_zip" "$s_same"
+echo "size ratio            $(ratio "$s_ours" "$s_zip")   (target <= 0.964)"
+echo "wall-time ratio       $(ratio "$t_ours" "$t_zip")   (target <= 0.6)"
+echo "size ratio, same names $(ratio "$s_ours" "$s_same")"
+echo "DEFLATE data only      $(ratio "$(data_bytes "$work/ours.zip")" "$(data_bytes "$work/zip-same.zip")")"
+
+echo
+echo "== per-file form: one call per file (best of $rounds) =="
+find "$corpus" -type f | sort >"$work/list"
+zip_loop() {
+    rm -rf "$work/zl" && mkdir "$work/zl"
+    local i=0 f
+    while IFS= read -r f; do zip -9 -q -j "$work/zl/$i.zip" "$f"; i=$((i + 1)); done <"$work/list"
+}
+p_ours='' p_zip='' line=''
+for _ in $(seq "$rounds"); do
+    rm -rf "$work/pc"
+    line=$("$build/bin/percall_bench" "$library" "$corpus" "$work/pc")
+    p_ours=$(min "$p_ours" "$(sed 's/.*seconds=\([0-9.]*\).*/\1/' <<<"$line")")
+    p_zip=$(min "$p_zip" "$(timed zip_loop)")
+done
+ps_ours=$(sed 's/.*bytes=\([0-9]*\).*/\1/' <<<"$line")
+ps_zip=$(du -cb "$work"/zl/*.zip | tail -1 | cut -f1)
+printf 'ours   %9d bytes  %6.3f s   (fixed cost of one call: %s ms)\n' "$ps_ours" "$p_ours" \
+    "$(sed 's/.*overhead_ms=\([0-9.]*\).*/\1/' <<<"$line")"
+printf 'zip -9 %9d bytes  %6.3f s\n' "$ps_zip" "$p_zip"
+echo "size ratio            $(ratio "$ps_ours" "$ps_zip")"
+echo "wall-time ratio       $(ratio "$p_ours" "$p_zip")   (target <= 0.5)"
+rm -rf "$work/pc" "$work/zl"
+
+echo
+echo "== peak memory for one 3 GiB file (bound: 300 MiB) =="
+mkdir "$work/big"
+if [ "${PAKUTO_BENCH_BIG:-sparse}" = random ]; then
+    head -c 3G /dev/urandom >"$work/big/big.bin"
+else
+    truncate -s 3G "$work/big/big.bin"
+fi
+/usr/bin/time -v "$driver" "$prefix \"$work/big.zip\" \"$work/big/\" \"big.bin\"" 2>"$work/time.txt" >/dev/null
+peak_kib=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
+printf 'peak resident memory  %d MiB (%s file, archive %d bytes, %s s)\n' "$((peak_kib / 1024))" \
+    "${PAKUTO_BENCH_BIG:-sparse}" "$(size "$work/big.zip")" \
+    "$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$work/time.txt")"
