@@ -44,6 +44,10 @@ void ResultList::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void ResultList::dropEvent(QDropEvent* event) {
+    if (refusing_) {
+        event->ignore();
+        return;
+    }
     const QList<QByteArray> paths = DroppedPaths(event->mimeData());
     event->acceptProposedAction();
     emit PathsDropped(paths);

@@ -18,6 +18,9 @@ class ResultList : public QListWidget {
 public:
     explicit ResultList(QWidget* parent = nullptr);
 
+    // While refusing, drags are turned away (a dispatch is running).
+    void SetRefusingDrops(bool refusing) { refusing_ = refusing; }
+
     // The local paths of a drop's data, as file-name bytes, in order; empty when it holds none.
     static QList<QByteArray> DroppedPaths(const QMimeData* data);
 
@@ -33,4 +36,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     Qt::DropActions supportedDropActions() const override;
+
+private:
+    bool refusing_ = false;
 };

@@ -75,6 +75,7 @@ QString DisplayText(const std::string& bytes) {
 
 frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     lstResult = new ResultList(this);
+    connect(lstResult, &ResultList::PathsDropped, this, &frmMain::lstResult_Drop, Qt::QueuedConnection);
     PlaceControl(lstResult, kDesign[kList]);
 
     txtExtension = new QLineEdit(this);
@@ -142,6 +143,12 @@ std::string frmMain::ExtensionBytes() const {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    if (dispatching_) {
+        closeRequested_ = true;
+        event->ignore();
+        return;
+    }
+    closeRequested_ = false;
     if (!settingsFile_.empty()) {
         clsIniFile ini;
         ini.SetPathIniFile(settingsFile_);

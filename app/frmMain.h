@@ -74,15 +74,24 @@ public:
     QPushButton* cmdAbout = nullptr;
     std::array<QLabel*, 1> lblCaption{};
 
+    // True while a drop is being dispatched.
+    bool Dispatching() const { return dispatching_; }
+
 protected:
-    // The unload handler: writes the four settings; the close is never refused.
+    // The unload handler: writes the four settings; the close is never refused. During a dispatch it is
+    // held back: the dispatch ends before its next item and then closes the window.
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The drop handler of lstResult (DropDispatch.cpp). Runs queued after the drop event, so the drag
+    // source is answered at once.
+    void lstResult_Drop(const QList<QByteArray>& paths);
     void cmdAbout_Click();
     void PlaceControl(QWidget* control, const ControlDesign& design);
 
     std::string settingsFile_;
+    bool dispatching_ = false;
+    bool closeRequested_ = false;
     std::string loadedExtensionBytes_;
     QString loadedExtensionText_;
 };
