@@ -70,6 +70,16 @@ TEST_F(PerFileWalk, FifoIsSkippedWithoutOpening) {
     EXPECT_TRUE(std::filesystem::is_fifo(dir / "docs/pipe"));
 }
 
+TEST_F(PerFileWalk, FifoOrFolderGivenAsAFileIsRefusedUnopened) {
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir / "folder");
+    File(dir / "pipe", dir.path());
+    File(dir / "folder", dir.path());
+    EXPECT_EQ(window.lines, (Lines{"[NG]" + dir / "" + "folder", "[NG]" + dir / "" + "pipe"}));
+    EXPECT_EQ(ArchiverCalls(), 0);
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe"));
+}
+
 TEST_F(PerFileWalk, LinkLoopEndsAndLinkIsStoredAsLink) {
     WriteFile(dir / "docs/sub/a.txt", "a");
     std::filesystem::create_directory_symlink("..", dir / "docs/sub/up");
