@@ -59,8 +59,8 @@ bool IsAbsolute(const std::string& path) {
 }
 
 bool IsFileSystemRoot(const std::string& folder) {
-    struct stat st {
-    }, root{};
+    struct stat st {};
+    struct stat root {};
     return ::stat(folder.c_str(), &st) == 0 && ::stat("/", &root) == 0 && st.st_dev == root.st_dev &&
            st.st_ino == root.st_ino;
 }
