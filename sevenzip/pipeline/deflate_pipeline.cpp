@@ -1,8 +1,9 @@
 // deflate_pipeline.cpp - the worker threads, the in-order schedule of pieces and their delivery.
 //
-// Pieces are issued to workers strictly in delivery order (file by file, piece by piece), and at most
-// maxPiecesInFlight() of them are issued but not yet delivered. The piece the writer waits for is
-// therefore always among those issued, so the bound never stalls delivery, and memory stays bounded.
+// Pieces are issued to workers strictly in delivery order (file by file, piece by piece), and only
+// while the pieces issued but not yet delivered stay within the read-ahead bounds (bytes and count).
+// The piece the writer waits for is therefore always issued first, so the bounds never stall
+// delivery, and memory stays bounded.
 #include "deflate_pipeline.h"
 
 #include <libdeflate.h>
@@ -42,7 +43,8 @@ struct FileJob {
     uint64_t pieceSize = 0;
     uint64_t pieceCount = 1;
 
-    // Opened once, by the first worker to need it; every piece reads through the same descriptor.
+    // Opened once, by the first worker to need it; every piece reads through the same descriptor,
+    // which the worker that reads last closes.
     std::once_flag openOnce;
     detail::SourceFd fd;
     ReadStatus openStatus;
@@ -80,11 +82,11 @@ struct DeflatePipeline::Impl {
         : level(detail::encoderLevel(options)),
           threadLimit(std::clamp(options.threads != 0 ? options.threads : std::thread::hardware_concurrency(),
                                  1u, detail::kMaxWorkers)),
-          maxInFlight(detail::maxPiecesInFlight(threadLimit)) {}
+          readAheadBytes(detail::readAheadBytes(threadLimit)) {}
 
     const int level;
     const unsigned threadLimit;
-    const size_t maxInFlight;
+    const uint64_t readAheadBytes;
 
     std::mutex mutex;
     std::condition_variable workAvailable;       // workers wait here for a piece to issue
@@ -92,19 +94,36 @@ struct DeflatePipeline::Impl {
     std::deque<std::shared_ptr<FileJob>> files;  // front: the file being delivered
     size_t issueFile = 0;                        // index in `files` of the next piece to issue
     uint64_t issuePiece = 0;
-    uint64_t deliverPiece = 0;  // next piece of files.front() to deliver
-    size_t inFlight = 0;
+    uint64_t deliverPiece = 0;   // next piece of files.front() to deliver
+    size_t inFlight = 0;         // pieces issued and not yet delivered or dropped
+    uint64_t inFlightBytes = 0;  // their raw bytes
     bool stopping = false;
     uint64_t piecesAdded = 0;
 
     std::vector<std::thread> workers;  // touched by the writer thread only
 
-    bool canIssue() const { return inFlight < maxInFlight && issueFile < files.size(); }
+    static uint64_t pieceLength(const FileJob& file, uint64_t piece) {
+        return std::min(file.pieceSize, file.source.size - piece * file.pieceSize);
+    }
+
+    bool canIssue() const {
+        if (issueFile >= files.size()) return false;
+        if (inFlight == 0) return true;
+        return inFlight < detail::kMaxPiecesInFlight &&
+               inFlightBytes + pieceLength(*files[issueFile], issuePiece) <= readAheadBytes;
+    }
+
+    // Forgets a piece that was issued, once delivered or dropped. Caller holds the mutex.
+    void retire(const FileJob& file, uint64_t piece) {
+        --inFlight;
+        inFlightBytes -= pieceLength(file, piece);
+    }
 
     // Takes the next piece in delivery order. Caller holds the mutex and has checked canIssue().
     Task issue() {
         Task task{files[issueFile], issuePiece};
         ++inFlight;
+        inFlightBytes += pieceLength(*task.file, task.piece);
         if (++issuePiece == task.file->pieceCount) {
             ++issueFile;
             issuePiece = 0;
@@ -115,7 +134,7 @@ struct DeflatePipeline::Impl {
     // Stores a worked piece for delivery, or drops it when its file was given up. Caller holds the mutex.
     void complete(Task& task, PieceResult&& result) {
         if (task.file->abandoned) {
-            --inFlight;
+            retire(*task.file, task.piece);
             workAvailable.notify_one();
             return;
         }
@@ -180,7 +199,12 @@ struct DeflatePipeline::Impl {
             result.piece = errorPiece(read.error, read.message);
             return result;
         }
-        if (readLast) file.finalStatus = detail::checkUnchanged(file.source, file.fd.get());
+        if (readLast) {
+            // Every piece has been read: check the file is unchanged, then close it at once, so open
+            // descriptors stay as few as the pieces being read rather than those waiting for the writer.
+            file.finalStatus = detail::checkUnchanged(file.source, file.fd.get());
+            file.fd = detail::SourceFd();
+        }
 
         result.length = length;
         result.crc = libdeflate_crc32(0, buffer.data(), length);
@@ -281,14 +305,14 @@ Piece DeflatePipeline::next() {
 
     auto node = file->ready.extract(key);
     PieceResult& result = node.mapped();
-    --d.inFlight;
+    d.retire(*file, key);
     Piece piece = std::move(result.piece);
     if (piece.error == 0 && key + 1 == file->pieceCount && !file->finalStatus)
         piece = errorPiece(file->finalStatus.error, file->finalStatus.message);
 
     if (piece.error != 0) {
         // The writer stops at this file: drop its other finished pieces and issue no more of them.
-        d.inFlight -= file->ready.size();
+        for (const auto& entry : file->ready) d.retire(*file, entry.first);
         file->ready.clear();
         file->abandoned = true;
         d.popFront();

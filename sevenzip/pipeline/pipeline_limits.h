@@ -19,16 +19,19 @@ inline constexpr uint64_t kMaxPieceSize = uint64_t{4} << 20;
 // At most this many worker threads, whatever the core count, so memory stays bounded on large machines.
 inline constexpr unsigned kMaxWorkers = 16;
 
-// The pipeline keeps at most this many pieces issued but not yet handed to the writer. Each holds up
-// to about two piece sizes while being worked on (input and output) and one when finished, so with
-// kMaxPieceSize this caps the pieces' memory near 200 MiB on the largest machines.
-inline constexpr size_t kMaxPiecesInFlightCap = 24;
-
-// Pieces in flight for a given number of workers: two per worker keeps every core busy while the
-// writer drains finished pieces, plus a few for reading ahead.
-inline size_t maxPiecesInFlight(unsigned workers) {
-    return std::min<size_t>(kMaxPiecesInFlightCap, size_t{workers} * 2 + 2);
+// Read-ahead is bounded by the bytes of the pieces issued to workers but not yet handed to the writer:
+// each holds up to about two piece sizes while being worked on (input and output) and about one when
+// finished. Room for two largest pieces per worker (plus two for reading ahead) keeps every core busy
+// while the writer drains finished pieces; at most kMaxReadAheadPieces largest pieces, so that the
+// pieces' memory stays under about 200 MiB on the largest machines. Counting bytes rather than pieces
+// lets many small files run ahead while a few large pieces are being compressed.
+inline constexpr uint64_t kMaxReadAheadPieces = 24;
+inline uint64_t readAheadBytes(unsigned workers) {
+    return std::min<uint64_t>(kMaxReadAheadPieces, uint64_t{workers} * 2 + 2) * kMaxPieceSize;
 }
+
+// And by count, however small the pieces: each one in flight may hold a file open.
+inline constexpr size_t kMaxPiecesInFlight = 256;
 
 struct PiecePlan {
     uint64_t pieceSize = kMaxPieceSize;  // every piece but the last has exactly this many bytes

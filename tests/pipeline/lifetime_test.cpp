@@ -1,10 +1,12 @@
 // lifetime_test.cpp - guards against leaked or hung worker threads and unbounded reading ahead: the
 // pipeline must join every worker when destroyed at any point (the writer stops at the first error),
 // must answer a misplaced next() with an error instead of blocking, and must keep only a bounded
-// number of files open however many are queued.
+// number of files open and a bounded amount of memory however much is queued.
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -189,11 +191,77 @@ TEST(Lifetime, ReadingAheadIsBounded) {
     pipeline.finish();
     // The writer is slow: give the workers every chance to run ahead, then count what they hold open.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_LE(openFilesUnder(dir.file("")), sevenzip::detail::maxPiecesInFlight(threads));
+    EXPECT_LE(openFilesUnder(dir.file("")), threads);
     for (size_t i = 0; i < files.size(); ++i) {
         sevenzip::Piece p = pipeline.next();
         ASSERT_EQ(p.error, 0) << p.message;
         ASSERT_TRUE(p.last);
     }
     EXPECT_EQ(openFilesUnder(dir.file("")), 0u);
+}
+
+namespace {
+
+long residentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    throw std::runtime_error("no VmRSS in /proc/self/status");
+}
+
+// Processor time used by every thread of this process except the calling one, in microseconds.
+long othersCpuMicros() {
+    timespec process{}, self{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &process);
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &self);
+    return (process.tv_sec - self.tv_sec) * 1000000L + (process.tv_nsec - self.tv_nsec) / 1000;
+}
+
+}  // namespace
+
+TEST(Lifetime, ReadAheadMemoryIsBounded) {
+    // A writer that takes nothing yet must not let the workers read (and hold) a whole large file.
+    TempDir dir;
+    const size_t size = size_t{128} << 20;
+    writeFile(dir.file("big"), randomBytes(size, 42));  // does not compress: pieces stay large
+    auto listed = listFile(dir.file("big"));
+    const long limitKiB = 90 * 1024;
+
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        long base = residentKiB(), peak = 0;
+        sevenzip::CompressionOptions o;
+        o.level = 1;
+        o.threads = 2;
+        sevenzip::DeflatePipeline pipeline(o);
+        pipeline.add(listed);
+        pipeline.finish();
+        // Let the workers run ahead as far as they may: until they stop using the processor (blocked
+        // by the bound), or memory passes the limit, or half a minute has passed.
+        long lastCpu = othersCpuMicros();
+        for (int idle = 0, i = 0; idle < 30 && peak <= limitKiB && i < 3000; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            peak = std::max(peak, residentKiB() - base);
+            long cpu = othersCpuMicros();
+            idle = cpu == lastCpu ? idle + 1 : 0;
+            lastCpu = cpu;
+        }
+        uint64_t total = 0;
+        for (;;) {
+            sevenzip::Piece p = pipeline.next();
+            if (p.error != 0) ::_exit(3);
+            peak = std::max(peak, residentKiB() - base);
+            total += p.bytes.size();
+            if (p.last) break;
+        }
+        ::_exit(total < size ? 2 : peak > limitKiB ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_NE(WEXITSTATUS(status), 3) << "the pipeline reported an error";
+    EXPECT_NE(WEXITSTATUS(status), 2) << "fewer bytes delivered than the file holds";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "resident memory grew past " << limitKiB / 1024 << " MiB";
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -89,9 +90,14 @@ inline Bytes textLike(size_t size, uint32_t seed) {
 }
 
 inline Bytes randomBytes(size_t size, uint32_t seed) {
-    std::mt19937 rng(seed);
+    std::mt19937_64 rng(seed);
     Bytes out(size);
-    for (auto& b : out) b = static_cast<uint8_t>(rng());
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t v = rng();
+        std::memcpy(out.data() + i, &v, 8);
+    }
+    for (; i < size; ++i) out[i] = static_cast<uint8_t>(rng());
     return out;
 }
 
