@@ -8,8 +8,8 @@
 
 #include <string>
 
-// Full path of the running executable, e.g. "/opt/pakuto/bin/pakuto". Empty when the link cannot be
-// read (no /proc mounted).
+// Full path of the running executable, e.g. "/opt/pakuto/bin/pakuto"; still that path when the file
+// was removed or replaced after the program started. Empty when the link cannot be read (no /proc).
 std::string ExecutablePath();
 
 // Folder that holds the executable, without a trailing "/" (e.g. "/opt/pakuto/bin"); "/" for an

@@ -14,9 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> RunAndReadLines(const std::string& program) {
+std::vector<std::string> RunAndReadLines(const std::string& program, const std::string& argument = "") {
     std::vector<std::string> lines;
-    FILE* pipe = ::popen(("'" + program + "'").c_str(), "r");
+    FILE* pipe = ::popen(("'" + program + "' " + argument).c_str(), "r");
     if (pipe == nullptr) return lines;
     char buffer[4096];
     while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
@@ -68,6 +68,17 @@ TEST(ExecutablePath, NameStartingWithADotIsKeptWhole) {
     const auto lines = RunAndReadLines(copy);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[2], ".hidden");
+}
+
+TEST(ExecutablePath, RemovedWhileRunningKeepsItsName) {
+    TempFolder temp;
+    const std::string copy = (temp.path() / "pakuto").string();
+    fs::copy_file(PAKUTO_HELPER_PROGRAM, copy);
+    const auto lines = RunAndReadLines(copy, "--delete-self");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_FALSE(fs::exists(copy)) << "the helper did not remove itself";
+    EXPECT_EQ(lines[0], fs::canonical(temp.path()).string() + "/pakuto");
+    EXPECT_EQ(lines[2], "pakuto") << "the settings file would become \"pakuto (deleted).ini\"";
 }
 
 }  // namespace
