@@ -9,12 +9,14 @@ import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 # CTest's code for "skipped" (SKIP_RETURN_CODE): used only when no display server can be started.
 SKIP = 77
 
 _children = []
+_temp_dirs = []
 _libc = ctypes.CDLL(None, use_errno=True)
 _PR_SET_PDEATHSIG = 1
 
@@ -58,13 +60,25 @@ def stop_all():
 
 
 def _on_signal(signum, _frame):
-    raise SystemExit(128 + signum)
+    # An exception raised here would be caught by unittest as one test's error and the run would go
+    # on; a test run that is told to stop must stop, its children with it.
+    stop_all()
+    for path in _temp_dirs:
+        shutil.rmtree(path, ignore_errors=True)
+    os._exit(128 + signum)
 
 
 def install_cleanup():
-    """Turns SIGTERM/SIGINT/SIGHUP into an orderly exit so every spawned child is stopped."""
+    """Makes SIGTERM/SIGINT/SIGHUP stop every spawned child and end the test run at once."""
     for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         signal.signal(signum, _on_signal)
+
+
+def temp_dir(prefix="pakuto-e2e-"):
+    """A tempfile.TemporaryDirectory that is also removed when the run is stopped by a signal."""
+    directory = tempfile.TemporaryDirectory(prefix=prefix)
+    _temp_dirs.append(directory.name)
+    return directory
 
 
 class Xvfb:

@@ -13,7 +13,6 @@ import re
 import select
 import subprocess
 import sys
-import tempfile
 import unittest
 import urllib.parse
 
@@ -65,7 +64,7 @@ def drag(*args, cwd=None, timeout=30):
 
 class DragSourceDelivers(unittest.TestCase):
     def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory()
+        self.tmp = support.temp_dir()
         self.root = os.fsencode(self.tmp.name)
         self.out = os.path.join(self.tmp.name, "received.bin")
 
@@ -125,7 +124,7 @@ class DragSourceDelivers(unittest.TestCase):
 
 class DragSourceFailsLoudly(unittest.TestCase):
     def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory()
+        self.tmp = support.temp_dir()
         self.out = os.path.join(self.tmp.name, "received.bin")
         self.path = os.path.join(self.tmp.name, "a.txt")
         open(self.path, "w").close()
@@ -183,7 +182,7 @@ class DragSourceFailsLoudly(unittest.TestCase):
 
 class WindowCloser(unittest.TestCase):
     def test_close_request_reaches_the_window(self):
-        with tempfile.TemporaryDirectory() as tmp:
+        with support.temp_dir() as tmp:
             receiver = Receiver("Closable receiver", os.path.join(tmp, "out"))
             result = subprocess.run([tool("wm-close"), hex(receiver.window)], env=DISPLAY.env(),
                                     capture_output=True, timeout=20)

@@ -62,7 +62,7 @@ def read_ini(path):
 class DropOnTheInstalledTool(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.tmp = tempfile.TemporaryDirectory(prefix="pakuto-e2e-")
+        cls.tmp = support.temp_dir()
         cls.exe, note = pakuto_tool.install(OPTIONS.build_dir, OPTIONS.cmake,
                                             os.path.join(cls.tmp.name, "prefix"))
         print(f"\n{note}: {cls.exe}", file=sys.stderr)

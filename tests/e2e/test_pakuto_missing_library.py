@@ -12,7 +12,6 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -26,7 +25,7 @@ ERROR_BOX_PATTERN = "^Pakuto-$"
 
 class StartWithoutLibrary(unittest.TestCase):
     def test_error_box_then_exit_without_main_window_or_settings(self):
-        with tempfile.TemporaryDirectory(prefix="pakuto-e2e-") as tmp:
+        with support.temp_dir() as tmp:
             installed, note = pakuto_tool.install(OPTIONS.build_dir, OPTIONS.cmake,
                                                   os.path.join(tmp, "prefix"))
             print(f"\n{note}: {installed}", file=sys.stderr)
