@@ -36,11 +36,12 @@ std::optional<std::string_view> WritableKey(ProfileName key) {
     return name;
 }
 
-std::string Join(const std::vector<ProfileLine>& lines) {
+// Lines [from, to) with their endings, byte for byte as they were.
+std::string Join(const std::vector<ProfileLine>& lines, size_t from, size_t to) {
     std::string out;
-    for (const ProfileLine& line : lines) {
-        out.append(line.text);
-        out.append(line.ending);
+    for (size_t i = from; i < to; ++i) {
+        out.append(lines[i].text);
+        out.append(lines[i].ending);
     }
     return out;
 }
@@ -60,42 +61,29 @@ bool IsKeyLine(const ProfileLine& line, std::string_view key) {
     return line.kind == ProfileLineKind::Key && SameProfileName(line.name, key);
 }
 
-std::string RemoveSection(std::string_view content, std::string_view section) {
+// Every line of `content` except those `drop` selects, byte for byte.
+template <typename Drop>
+std::string RemoveLines(std::string_view content, std::string_view section, Drop drop) {
     const auto lines = SplitProfileLines(content);
     const auto inside = InSection(lines, section);
     std::string out;
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (inside[i]) continue;
-        out.append(lines[i].text);
-        out.append(lines[i].ending);
-    }
-    return out;
-}
-
-std::string RemoveKey(std::string_view content, std::string_view section, std::string_view key) {
-    const auto lines = SplitProfileLines(content);
-    const auto inside = InSection(lines, section);
-    std::string out;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (inside[i] && IsKeyLine(lines[i], key)) continue;
-        out.append(lines[i].text);
-        out.append(lines[i].ending);
+        if (!(inside[i] && drop(lines[i]))) out.append(Join(lines, i, i + 1));
     }
     return out;
 }
 
 std::string SetKey(std::string_view content, std::string_view section, std::string_view key,
                    std::string_view value) {
-    auto lines = SplitProfileLines(content);
+    const auto lines = SplitProfileLines(content);
     const auto inside = InSection(lines, section);
 
     // An existing key: replace its line where it stands, keeping the name's spelling and the ending.
     for (size_t i = 0; i < lines.size(); ++i) {
         if (!inside[i] || !IsKeyLine(lines[i], key)) continue;
-        std::string out = Join({lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(i)});
-        out.append(lines[i].name).append("=").append(value);
-        out.append(lines[i].ending);
-        out.append(Join({lines.begin() + static_cast<std::ptrdiff_t>(i) + 1, lines.end()}));
+        std::string out = Join(lines, 0, i);
+        out.append(lines[i].name).append("=").append(value).append(lines[i].ending);
+        out.append(Join(lines, i + 1, lines.size()));
         return out;
     }
 
@@ -110,10 +98,10 @@ std::string SetKey(std::string_view content, std::string_view section, std::stri
     const std::string new_line = std::string(key) + "=" + std::string(value) + "\n";
     if (last) {
         const size_t at = *last;
-        std::string out = Join({lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(at) + 1});
+        std::string out = Join(lines, 0, at + 1);
         if (lines[at].ending.empty()) out.append("\n");
         out.append(new_line);
-        out.append(Join({lines.begin() + static_cast<std::ptrdiff_t>(at) + 1, lines.end()}));
+        out.append(Join(lines, at + 1, lines.size()));
         return out;
     }
 
@@ -178,10 +166,13 @@ std::optional<std::string> EditProfile(std::string_view content, ProfileName sec
                                        ProfileName value) {
     const auto section_name = WritableSection(section);
     if (!section_name) return std::nullopt;
-    if (!key) return RemoveSection(content, *section_name);
+    if (!key) return RemoveLines(content, *section_name, [](const ProfileLine&) { return true; });
     const auto key_name = WritableKey(key);
     if (!key_name) return std::nullopt;
-    if (!value) return RemoveKey(content, *section_name, *key_name);
+    if (!value) {
+        return RemoveLines(content, *section_name,
+                           [&](const ProfileLine& line) { return IsKeyLine(line, *key_name); });
+    }
     if (HoldsAny(*value, kLineBreaks)) return std::nullopt;
     return SetKey(content, *section_name, *key_name, *value);
 }
