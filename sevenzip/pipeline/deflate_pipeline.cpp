@@ -153,7 +153,7 @@ struct DeflatePipeline::Impl {
     }
 
     void workerLoop() {
-        std::optional<detail::CompressorLease> compressor;
+        detail::PieceEncoder encoder(level);
         std::vector<uint8_t> buffer;
         std::unique_lock lock(mutex);
         for (;;) {
@@ -161,16 +161,15 @@ struct DeflatePipeline::Impl {
             if (stopping) return;
             Task task = issue();
             lock.unlock();
-            PieceResult result = work(task, compressor, buffer);
+            PieceResult result = work(task, encoder, buffer);
             lock.lock();
             complete(task, std::move(result));
         }
     }
 
-    PieceResult work(const Task& task, std::optional<detail::CompressorLease>& compressor,
-                     std::vector<uint8_t>& buffer) {
+    PieceResult work(const Task& task, detail::PieceEncoder& encoder, std::vector<uint8_t>& buffer) {
         try {
-            return encode(task, compressor, buffer);
+            return encode(task, encoder, buffer);
         } catch (const std::bad_alloc&) {
             PieceResult r;
             r.piece = errorPiece(ENOMEM, "'" + task.file->source.path + "': out of memory while compressing");
@@ -179,8 +178,7 @@ struct DeflatePipeline::Impl {
     }
 
     // Reads and compresses one piece. Runs without the mutex.
-    PieceResult encode(const Task& task, std::optional<detail::CompressorLease>& compressor,
-                       std::vector<uint8_t>& buffer) {
+    PieceResult encode(const Task& task, detail::PieceEncoder& encoder, std::vector<uint8_t>& buffer) {
         FileJob& file = *task.file;
         PieceResult result;
         std::call_once(file.openOnce, [&] { file.openStatus = detail::openSource(file.source, file.fd); });
@@ -216,8 +214,7 @@ struct DeflatePipeline::Impl {
             result.piece.stored = true;
             return result;
         }
-        if (!compressor) compressor.emplace(level);
-        detail::deflatePiece(*compressor, buffer.data(), length, result.piece.bytes);
+        encoder.encode(buffer.data(), length, result.piece.bytes);
         if (single && result.piece.bytes.size() >= length) {
             result.piece.bytes = std::move(buffer);  // does not shrink: deliver the content itself
             result.piece.stored = true;
@@ -248,13 +245,13 @@ struct DeflatePipeline::Impl {
     void helpOnce(std::unique_lock<std::mutex>& lock) {
         Task task = issue();
         lock.unlock();
-        PieceResult result = work(task, writerCompressor, writerBuffer);
+        PieceResult result = work(task, writerEncoder, writerBuffer);
         lock.lock();
         complete(task, std::move(result));
     }
 
-    // The writer's own compressor and read buffer, used while it helps.
-    std::optional<detail::CompressorLease> writerCompressor;
+    // The writer's own encoder and read buffer, used while it helps.
+    detail::PieceEncoder writerEncoder{level};
     std::vector<uint8_t> writerBuffer;
 };
 

@@ -20,6 +20,16 @@ constexpr std::array<int, 10> kLevelForMx = {0, 1, 2, 4, 5, 6, 7, 8, 9, 10};
 
 constexpr int kMaxLibdeflateLevel = 12;
 
+// The content sample: kProbeSlices slices of kProbeSliceSize bytes, evenly spread, each compressed on
+// its own at level 1 (about half a millisecond for a 4 MiB piece, against some 100 ms at level 10).
+// Data counts as incompressible when the slices shrink by less than 3%: text and binaries shrink by
+// 30-70% even in 8 KiB slices at level 1, compressed formats by 0-1%. Pieces smaller than
+// kProbeMinimum are always compressed.
+constexpr size_t kProbeMinimum = size_t{256} << 10;
+constexpr size_t kProbeSlices = 8;
+constexpr size_t kProbeSliceSize = size_t{8} << 10;
+constexpr size_t kIncompressiblePercent = 97;
+
 // Idle compressors kept per level. A compressor at the near-optimal levels holds a few megabytes, so
 // keep no more than a small pool; workers beyond it allocate their own and free them when done.
 constexpr size_t kIdlePerLevel = 4;
@@ -79,6 +89,33 @@ CompressorLease::CompressorLease(int level)
 
 CompressorLease::~CompressorLease() {
     cache().give(level_, compressor_);
+}
+
+bool looksIncompressible(const CompressorLease& probe, const uint8_t* data, size_t size) {
+    if (size < kProbeMinimum) return false;
+    std::array<uint8_t, kProbeSliceSize + 256> out{};
+    const size_t stride = (size - kProbeSliceSize) / (kProbeSlices - 1);
+    size_t raw = 0, packed = 0;
+    for (size_t i = 0; i < kProbeSlices; ++i) {
+        size_t n = libdeflate_deflate_compress(probe.get(), data + i * stride, kProbeSliceSize, out.data(),
+                                               out.size());
+        raw += kProbeSliceSize;
+        packed += n == 0 ? kProbeSliceSize : n;
+    }
+    return packed * 100 >= raw * kIncompressiblePercent;
+}
+
+const CompressorLease& PieceEncoder::lease(std::optional<CompressorLease>& slot, int level) {
+    if (!slot) slot.emplace(level);
+    return *slot;
+}
+
+void PieceEncoder::encode(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
+    if (level_ > 1 && looksIncompressible(lease(probe_, 1), data, size)) {
+        deflatePiece(lease(store_, 0), data, size, out);
+        return;
+    }
+    deflatePiece(lease(main_, level_), data, size, out);
 }
 
 void deflatePiece(const CompressorLease& compressor, const uint8_t* data, size_t size,

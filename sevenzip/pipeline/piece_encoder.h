@@ -1,10 +1,12 @@
 // piece_encoder.h - compresses one piece of a file into a complete DEFLATE stream with libdeflate,
-// at an effort chosen from the -mx level, reusing compressors across pieces and calls.
+// at an effort chosen from the -mx level and the piece's content, reusing compressors across pieces
+// and calls.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "deflate_pipeline.h"
@@ -38,5 +40,26 @@ private:
 // Compresses data[0, size) as one complete raw DEFLATE stream into `out` (resized to fit).
 void deflatePiece(const CompressorLease& compressor, const uint8_t* data, size_t size,
                   std::vector<uint8_t>& out);
+
+// Whether a quick sample (a few small slices spread over the piece, compressed at libdeflate's fastest
+// level) shows the data to be already compressed: photos, video, archives. `probe` is a level-1
+// compressor. Pieces below a few hundred kilobytes are never judged incompressible: compressing them
+// costs little, and a small sample would say little.
+bool looksIncompressible(const CompressorLease& probe, const uint8_t* data, size_t size);
+
+// One thread's encoder. Compresses each piece at the archive's level, except a piece that
+// looksIncompressible(), which becomes stored blocks at once: the near-optimal levels spend the most
+// time on such data and gain nothing (libdeflate stores it in the end anyway). Not thread-safe.
+class PieceEncoder {
+public:
+    explicit PieceEncoder(int level) : level_(level) {}
+    // Compresses data[0, size) as one complete raw DEFLATE stream into `out` (resized to fit).
+    void encode(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
+
+private:
+    static const CompressorLease& lease(std::optional<CompressorLease>& slot, int level);
+    int level_;
+    std::optional<CompressorLease> main_, probe_, store_;
+};
 
 }  // namespace sevenzip::detail
