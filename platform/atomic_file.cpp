@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <random>
@@ -85,8 +86,11 @@ int CreateTemp(const std::string& target, mode_t mode, std::string& temp_path) {
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::random_device seed;
-    std::mt19937_64 random(seed());
+    // Unpredictability is not needed, only distinct names; O_EXCL settles any clash.
+    static unsigned long long counter = 0;
+    std::mt19937_64 random(
+        static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        (static_cast<unsigned long long>(::getpid()) << 40) ^ ++counter);
     for (int attempt = 0; attempt < 32; ++attempt) {
         char suffix[17];
         const unsigned long long r = random();

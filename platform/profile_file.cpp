@@ -21,28 +21,40 @@ std::string WithoutTrailingSpaces(std::string_view text) {
 
 std::string ReadProfileString(ProfileName section, ProfileName key, std::string_view def,
                               const std::string& path) {
-    if (section && key) {
-        if (auto value = FindProfileValue(ContentOrEmpty(path), section, key)) return *value;
+    try {
+        if (section && key) {
+            if (auto value = FindProfileValue(ContentOrEmpty(path), section, key)) return *value;
+        }
+        return WithoutTrailingSpaces(def);
+    } catch (...) {
+        return {};  // out of memory: not even the default could be copied
     }
-    return WithoutTrailingSpaces(def);
 }
 
 int ReadProfileInt(ProfileName section, ProfileName key, int def, const std::string& path) {
-    if (!section || !key) return def;
-    const auto value = FindProfileValue(ContentOrEmpty(path), section, key);
-    if (!value) return def;
-    return ParseProfileInt(*value).value_or(def);
+    try {
+        if (!section || !key) return def;
+        const auto value = FindProfileValue(ContentOrEmpty(path), section, key);
+        if (!value) return def;
+        return ParseProfileInt(*value).value_or(def);
+    } catch (...) {
+        return def;
+    }
 }
 
 bool WriteProfileString(ProfileName section, ProfileName key, ProfileName value, const std::string& path) {
-    if (path.empty()) return false;
-    std::string content;
-    const FileReadStatus status = ReadWholeFile(path, kMaxProfileFileBytes, content);
-    if (status == FileReadStatus::Unreadable) return false;
-    const auto edited = EditProfile(content, section, key, value);
-    if (!edited) return false;
-    // Nothing to change (removing what is not there, writing the value already stored): leave the
-    // file, and its modification time, alone; do not create a file only to remove from it.
-    if (*edited == content && (status == FileReadStatus::Ok || edited->empty())) return true;
-    return ReplaceFileAtomically(path, *edited);
+    try {
+        if (path.empty()) return false;
+        std::string content;
+        const FileReadStatus status = ReadWholeFile(path, kMaxProfileFileBytes, content);
+        if (status == FileReadStatus::Unreadable) return false;
+        const auto edited = EditProfile(content, section, key, value);
+        if (!edited) return false;
+        // Nothing to change (removing what is not there, writing the value already stored): leave the
+        // file, and its modification time, alone; do not create a file only to remove from it.
+        if (*edited == content && (status == FileReadStatus::Ok || edited->empty())) return true;
+        return ReplaceFileAtomically(path, *edited);
+    } catch (...) {
+        return false;  // out of memory while editing: the file was not touched
+    }
 }
