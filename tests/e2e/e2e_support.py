@@ -17,6 +17,10 @@ SKIP = 77
 
 _children = []
 _temp_dirs = []
+
+# Set by main(): the parsed options of the running script and its display, for shared fixtures.
+OPTIONS = None
+DISPLAY = None
 _libc = ctypes.CDLL(None, use_errno=True)
 _PR_SET_PDEATHSIG = 1
 
@@ -194,7 +198,8 @@ def main(test_module_globals, parse_extra):
     import unittest
 
     install_cleanup()
-    test_module_globals["OPTIONS"] = parse_extra(sys.argv[1:])
+    global OPTIONS, DISPLAY
+    OPTIONS = test_module_globals["OPTIONS"] = parse_extra(sys.argv[1:])
     display = Xvfb()
     try:
         display.start()
@@ -202,7 +207,7 @@ def main(test_module_globals, parse_extra):
         print(f"SKIP: no display server can be started here: {error}")
         stop_all()
         return SKIP
-    test_module_globals["DISPLAY"] = display
+    DISPLAY = test_module_globals["DISPLAY"] = display
     try:
         program = unittest.main(module=test_module_globals["__name__"], argv=[sys.argv[0], "-v"],
                                 exit=False)
