@@ -160,6 +160,7 @@ struct DeflatePipeline::Impl {
             workAvailable.wait(lock, [&] { return stopping || canIssue(); });
             if (stopping) return;
             Task task = issue();
+            if (canIssue()) workAvailable.notify_one();  // room for more: wake the next idle worker
             lock.unlock();
             PieceResult result = work(task, encoder, buffer);
             lock.lock();
