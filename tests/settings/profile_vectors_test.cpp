@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@ struct VectorCase {
     std::optional<std::string> ini, section, key, arg;
     std::string result;
 };
+
+// Failure messages name the case instead of dumping its bytes.
+void PrintTo(const VectorCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::string Unescape(const std::string& text) {
     std::string out;
