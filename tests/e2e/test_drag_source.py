@@ -16,6 +16,7 @@ import sys
 import unittest
 import urllib.parse
 
+sys.dont_write_bytecode = True  # keep the source folder free of __pycache__
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_support as support  # noqa: E402
 

@@ -14,6 +14,7 @@ import subprocess
 import sys
 import zipfile
 
+sys.dont_write_bytecode = True  # keep the source folder free of __pycache__
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_support as support  # noqa: E402
 from drop_case import DEFAULT_COMMAND, ToolDropCase, parse  # noqa: E402
