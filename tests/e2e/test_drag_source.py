@@ -166,7 +166,7 @@ class DragSourceFailsLoudly(unittest.TestCase):
     def test_bad_arguments_are_a_usage_error(self):
         for args in ([self.path], ["--window", "0x10"], ["--window", "0x10", "--title", "x", self.path],
                      ["--window", "zz", self.path], ["--window", "0x10", "--at", "3", self.path],
-                     ["--window", "0x10", "--timeout", "-1", self.path]):
+                     ["--window", "0x10", "--timeout", "-1", self.path], ["--window", "0x10", ""]):
             with self.subTest(args=args):
                 result = drag(*args)
                 self.assertEqual(result.returncode, 2, result.stderr)

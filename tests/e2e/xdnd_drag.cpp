@@ -90,8 +90,10 @@ std::optional<Options> ParseArgs(int argc, char** argv) {
             for (++i; i < argc; ++i) options.paths.emplace_back(argv[i]);
         } else if (arg.starts_with("--")) {
             return std::nullopt;
-        } else {
+        } else if (!arg.empty()) {
             options.paths.push_back(arg);
+        } else {
+            return std::nullopt;  // an empty path names nothing
         }
     }
     if (options.window.has_value() == !options.title.empty() || options.paths.empty()) return std::nullopt;
@@ -198,33 +200,95 @@ int Fail(const Session& s, int code, const char* what) {
     return code;
 }
 
-int Drag(Display* dpy, const Options& options) {
-    const e2e::Atoms atoms = e2e::InternAtoms(dpy);
-    const Window root = DefaultRootWindow(dpy);
-
+// The window the user named and the drop point on it, in root coordinates.
+struct Aim {
     Window named = 0;
+    int rootX = 0, rootY = 0;
+};
+
+std::optional<Aim> TakeAim(Display* dpy, const e2e::Atoms& atoms, const Options& options) {
+    Aim aim;
     if (options.window) {
-        named = *options.window;
+        aim.named = *options.window;
     } else {
         const auto found = e2e::FindWindowsByTitle(dpy, atoms, options.title);
         if (found.empty()) {
             std::fprintf(stderr, "xdnd-drag: no viewable window has a title containing \"%s\"\n",
                          options.title.c_str());
-            return e2e::kExitNoTarget;
+            return std::nullopt;
         }
-        named = found.front();
+        aim.named = found.front();
     }
     XWindowAttributes attributes{};
-    if (!XGetWindowAttributes(dpy, named, &attributes)) return e2e::kExitNoTarget;
-    const auto [atX, atY] = options.at.value_or(std::pair{attributes.width / 2, attributes.height / 2});
-    int rootX = 0, rootY = 0;
+    if (!XGetWindowAttributes(dpy, aim.named, &attributes)) return std::nullopt;
+    const auto [x, y] = options.at.value_or(std::pair{attributes.width / 2, attributes.height / 2});
     Window child = None;
-    XTranslateCoordinates(dpy, named, root, atX, atY, &rootX, &rootY, &child);
+    XTranslateCoordinates(dpy, aim.named, DefaultRootWindow(dpy), x, y, &aim.rootX, &aim.rootY, &child);
+    return aim;
+}
 
-    const auto target = FindDropTarget(dpy, atoms, named, rootX, rootY);
+// Owns the selection, then runs enter, position, status, drop, data requests and finished.
+int RunProtocol(Session& s, const Aim& aim, double timeoutSeconds, size_t pathCount) {
+    Display* dpy = s.dpy;
+    const e2e::Atoms& atoms = s.atoms;
+    const long copy = static_cast<long>(atoms.xdndActionCopy);
+    XChangeProperty(dpy, s.source, atoms.xdndActionList, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&copy), 1);
+    const long offered = static_cast<long>(atoms.uriList);
+    XChangeProperty(dpy, s.source, atoms.xdndTypeList, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&offered), 1);
+
+    const Time time = e2e::ServerTime(dpy, s.source);
+    XSetSelectionOwner(dpy, atoms.xdndSelection, s.source, time);
+    if (XGetSelectionOwner(dpy, atoms.xdndSelection) != s.source) {
+        std::fprintf(stderr, "xdnd-drag: could not own the XdndSelection\n");
+        return e2e::kExitXError;
+    }
+    XWarpPointer(dpy, None, DefaultRootWindow(dpy), 0, 0, 0, 0, aim.rootX, aim.rootY);
+
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(timeoutSeconds));
+    const long src = static_cast<long>(s.source);
+    const long version = s.target.version;
+    if (s.verbose)
+        std::fprintf(stderr, "xdnd-drag: enter 0x%lx (version %ld), position %d,%d\n", s.target.window,
+                     version, aim.rootX, aim.rootY);
+    SendToTarget(s, atoms.xdndEnter, {src, version << 24, offered, 0, 0});
+    const long point = (long{aim.rootX} << 16) | (aim.rootY & 0xFFFF);
+    SendToTarget(s, atoms.xdndPosition, {src, 0, point, static_cast<long>(time), copy});
+
+    const auto status = AwaitMessage(s, atoms.xdndStatus, deadline);
+    if (!status) return Fail(s, e2e::kExitTimeout, "no XdndStatus from the target before the timeout");
+    if ((status->data.l[1] & 1) == 0) return Fail(s, e2e::kExitRefused, "the target refused the drop");
+
+    SendToTarget(s, atoms.xdndDrop, {src, 0, static_cast<long>(time), 0, 0});
+    const auto finished = AwaitMessage(s, atoms.xdndFinished, deadline);
+    if (!finished) {
+        std::fprintf(stderr, "xdnd-drag: no XdndFinished from the target before the timeout\n");
+        return e2e::kExitTimeout;
+    }
+    if (s.failedRequest) return e2e::kExitRefused;
+    if (version >= 5 && (finished->data.l[1] & 1) == 0) {
+        std::fprintf(stderr, "xdnd-drag: the target reported that the drop failed\n");
+        return e2e::kExitRefused;
+    }
+    if (s.requestsServed == 0) {
+        std::fprintf(stderr, "xdnd-drag: the target finished without reading the dropped paths\n");
+        return e2e::kExitRefused;
+    }
+    std::printf("dropped %zu path(s) on 0x%lx; data read %d time(s)\n", pathCount, s.target.window,
+                s.requestsServed);
+    return e2e::kExitOk;
+}
+
+int Drag(Display* dpy, const Options& options) {
+    const e2e::Atoms atoms = e2e::InternAtoms(dpy);
+    const auto aim = TakeAim(dpy, atoms, options);
+    if (!aim) return e2e::kExitNoTarget;
+    const auto target = FindDropTarget(dpy, atoms, aim->named, aim->rootX, aim->rootY);
     if (!target || target->version < kOldestXdndVersion) {
-        std::fprintf(stderr, "xdnd-drag: no XDND-aware window (XdndAware >= %ld) at %d,%d of window 0x%lx\n",
-                     kOldestXdndVersion, atX, atY, named);
+        std::fprintf(stderr, "xdnd-drag: no XDND-aware window (XdndAware >= %ld) at %d,%d (root) of 0x%lx\n",
+                     kOldestXdndVersion, aim->rootX, aim->rootY, aim->named);
         return e2e::kExitNoTarget;
     }
     XSelectInput(dpy, target->window, StructureNotifyMask);
@@ -233,56 +297,12 @@ int Drag(Display* dpy, const Options& options) {
     for (const auto& path : options.paths) absolute.push_back(std::filesystem::absolute(path).string());
     XSetWindowAttributes sourceAttributes{};
     sourceAttributes.event_mask = PropertyChangeMask;
-    const Window source = XCreateWindow(dpy, root, -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent,
-                                        CWEventMask, &sourceAttributes);
+    const Window source = XCreateWindow(dpy, DefaultRootWindow(dpy), -10, -10, 1, 1, 0, 0, InputOnly,
+                                        CopyFromParent, CWEventMask, &sourceAttributes);
     Session s{dpy, atoms, source, *target, e2e::UriList(absolute), options.verbose};
-    const long copy = static_cast<long>(atoms.xdndActionCopy);
-    XChangeProperty(dpy, source, atoms.xdndActionList, XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&copy), 1);
-    const long offered = static_cast<long>(atoms.uriList);
-    XChangeProperty(dpy, source, atoms.xdndTypeList, XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&offered), 1);
-
-    const Time time = e2e::ServerTime(dpy, source);
-    XSetSelectionOwner(dpy, atoms.xdndSelection, source, time);
-    if (XGetSelectionOwner(dpy, atoms.xdndSelection) != source) {
-        std::fprintf(stderr, "xdnd-drag: could not own the XdndSelection\n");
-        return e2e::kExitXError;
-    }
-    XWarpPointer(dpy, None, root, 0, 0, 0, 0, rootX, rootY);
-
-    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                             std::chrono::duration<double>(options.timeoutSeconds));
-    const long src = static_cast<long>(source);
-    if (options.verbose)
-        std::fprintf(stderr, "xdnd-drag: enter 0x%lx (version %ld), position %d,%d\n", target->window,
-                     target->version, rootX, rootY);
-    SendToTarget(s, atoms.xdndEnter, {src, target->version << 24, static_cast<long>(atoms.uriList), 0, 0});
-    SendToTarget(s, atoms.xdndPosition, {src, 0, (long{rootX} << 16) | (rootY & 0xFFFF), long(time), copy});
-
-    const auto status = AwaitMessage(s, atoms.xdndStatus, deadline);
-    if (!status) return Fail(s, e2e::kExitTimeout, "no XdndStatus from the target before the timeout");
-    if ((status->data.l[1] & 1) == 0) return Fail(s, e2e::kExitRefused, "the target refused the drop");
-
-    SendToTarget(s, atoms.xdndDrop, {src, 0, long(time), 0, 0});
-    const auto finished = AwaitMessage(s, atoms.xdndFinished, deadline);
-    if (!finished) {
-        std::fprintf(stderr, "xdnd-drag: no XdndFinished from the target before the timeout\n");
-        return e2e::kExitTimeout;
-    }
-    if (s.failedRequest) return e2e::kExitRefused;
-    if (target->version >= 5 && (finished->data.l[1] & 1) == 0) {
-        std::fprintf(stderr, "xdnd-drag: the target reported that the drop failed\n");
-        return e2e::kExitRefused;
-    }
-    if (s.requestsServed == 0) {
-        std::fprintf(stderr, "xdnd-drag: the target finished without reading the dropped paths\n");
-        return e2e::kExitRefused;
-    }
-    std::printf("dropped %zu path(s) on 0x%lx; data read %d time(s)\n", absolute.size(), target->window,
-                s.requestsServed);
+    const int code = RunProtocol(s, *aim, options.timeoutSeconds, absolute.size());
     XDestroyWindow(dpy, source);
-    return e2e::kExitOk;
+    return code;
 }
 
 }  // namespace
