@@ -66,7 +66,7 @@ void expectJoinDecodes(const std::vector<Bytes>& contents, const std::vector<Byt
 
 }  // namespace
 
-TEST(DeflateJoin, EndBitMatchesTheStreamLengthForEveryLevel) {
+TEST(PipelineDeflateJoin, EndBitMatchesTheStreamLengthForEveryLevel) {
     for (int level : {0, 1, 6, 9, 10, 12}) {
         for (const Bytes& content : sampleContents()) {
             Bytes stream = ourDeflate(content, level);
@@ -80,7 +80,7 @@ TEST(DeflateJoin, EndBitMatchesTheStreamLengthForEveryLevel) {
     }
 }
 
-TEST(DeflateJoin, JoinedLibdeflateStreamsDecodeToTheConcatenation) {
+TEST(PipelineDeflateJoin, JoinedLibdeflateStreamsDecodeToTheConcatenation) {
     auto contents = sampleContents();
     for (int level : {0, 1, 6, 10, 12}) {
         SCOPED_TRACE("level " + std::to_string(level));
@@ -90,7 +90,7 @@ TEST(DeflateJoin, JoinedLibdeflateStreamsDecodeToTheConcatenation) {
     }
 }
 
-TEST(DeflateJoin, JoinedZlibStreamsOfEveryBlockTypeDecode) {
+TEST(PipelineDeflateJoin, JoinedZlibStreamsOfEveryBlockTypeDecode) {
     auto contents = sampleContents();
     for (int strategy : {Z_DEFAULT_STRATEGY, Z_FIXED, Z_HUFFMAN_ONLY, Z_RLE}) {
         for (int level : {0, 1, 9}) {
@@ -102,7 +102,7 @@ TEST(DeflateJoin, JoinedZlibStreamsOfEveryBlockTypeDecode) {
     }
 }
 
-TEST(DeflateJoin, JoinedStreamStillEndsWithTheLastPiecesFinalBlock) {
+TEST(PipelineDeflateJoin, JoinedStreamStillEndsWithTheLastPiecesFinalBlock) {
     Bytes a = textLike(5000, 1), b = textLike(7000, 2);
     Bytes first = ourDeflate(a, 10);
     ASSERT_TRUE(makeJoinable(first));
@@ -115,7 +115,7 @@ TEST(DeflateJoin, JoinedStreamStillEndsWithTheLastPiecesFinalBlock) {
     EXPECT_EQ(inflateRaw(first), expected);
 }
 
-TEST(DeflateJoin, TruncatedStreamIsRefusedUnchanged) {
+TEST(PipelineDeflateJoin, TruncatedStreamIsRefusedUnchanged) {
     Bytes stream = ourDeflate(textLike(50000, 3), 10);
     for (size_t cut : {size_t{0}, size_t{1}, stream.size() / 2, stream.size() - 1}) {
         Bytes part(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(cut));
@@ -125,7 +125,7 @@ TEST(DeflateJoin, TruncatedStreamIsRefusedUnchanged) {
     }
 }
 
-TEST(DeflateJoin, StreamWithTrailingBytesIsRefused) {
+TEST(PipelineDeflateJoin, StreamWithTrailingBytesIsRefused) {
     Bytes stream = ourDeflate(textLike(5000, 4), 6);
     stream.push_back(0);
     Bytes copy = stream;
@@ -133,7 +133,7 @@ TEST(DeflateJoin, StreamWithTrailingBytesIsRefused) {
     EXPECT_EQ(copy, stream);
 }
 
-TEST(DeflateJoin, GarbageIsRefused) {
+TEST(PipelineDeflateJoin, GarbageIsRefused) {
     Bytes garbage = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};  // reserved block type 11
     Bytes copy = garbage;
     EXPECT_FALSE(makeJoinable(copy));

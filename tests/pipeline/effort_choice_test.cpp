@@ -30,7 +30,7 @@ Bytes encode(int level, const Bytes& data) {
 
 }  // namespace
 
-TEST(EffortChoice, NoiseIsRecognisedAsIncompressible) {
+TEST(PipelineEffortChoice, NoiseIsRecognisedAsIncompressible) {
     CompressorLease probe(1);
     Bytes noise = randomBytes(4 << 20, 1);
     EXPECT_TRUE(looksIncompressible(probe, noise.data(), noise.size()));
@@ -39,7 +39,7 @@ TEST(EffortChoice, NoiseIsRecognisedAsIncompressible) {
     EXPECT_EQ(inflateRaw(out), noise);
 }
 
-TEST(EffortChoice, TextAndBinariesAreNotJudgedIncompressible) {
+TEST(PipelineEffortChoice, TextAndBinariesAreNotJudgedIncompressible) {
     CompressorLease probe(1);
     Bytes text = textLike(1 << 20, 2);
     EXPECT_FALSE(looksIncompressible(probe, text.data(), text.size()));
@@ -52,13 +52,13 @@ TEST(EffortChoice, TextAndBinariesAreNotJudgedIncompressible) {
     EXPECT_FALSE(looksIncompressible(probe, binary.data(), binary.size()));
 }
 
-TEST(EffortChoice, SmallPiecesAreAlwaysCompressed) {
+TEST(PipelineEffortChoice, SmallPiecesAreAlwaysCompressed) {
     CompressorLease probe(1);
     Bytes noise = randomBytes(100000, 3);
     EXPECT_FALSE(looksIncompressible(probe, noise.data(), noise.size()));
 }
 
-TEST(EffortChoice, TextAmongNoiseStillShrinks) {
+TEST(PipelineEffortChoice, TextAmongNoiseStillShrinks) {
     // An eighth of text between noise, as in a container holding a few plain files among media.
     Bytes data = concat({randomBytes(1 << 20, 4), textLike(512 << 10, 5), randomBytes(2 << 20, 6)});
     Bytes out = encode(10, data);
@@ -66,7 +66,7 @@ TEST(EffortChoice, TextAmongNoiseStillShrinks) {
     EXPECT_EQ(inflateRaw(out), data);
 }
 
-TEST(EffortChoice, HigherMxNeverGivesLargerOutput) {
+TEST(PipelineEffortChoice, HigherMxNeverGivesLargerOutput) {
     Bytes text = textLike(600000, 7);
     size_t previous = SIZE_MAX;
     for (int mx = 1; mx <= 9; ++mx) {

@@ -67,13 +67,13 @@ std::vector<sevenzip::SourceFile> makeFiles(const TempDir& dir, size_t count, si
 
 }  // namespace
 
-TEST(Lifetime, DestroyedBeforeAnyFile) {
+TEST(PipelineLifetime, DestroyedBeforeAnyFile) {
     int before = baselineThreads();
     { sevenzip::DeflatePipeline pipeline(withThreads(4)); }
     EXPECT_EQ(threadCount(), before);
 }
 
-TEST(Lifetime, OnePieceOfWorkStartsNoThread) {
+TEST(PipelineLifetime, OnePieceOfWorkStartsNoThread) {
     // One archiver call per small file is the tool's most frequent case: no thread to start and join.
     TempDir dir;
     auto files = makeFiles(dir, 1, 30000);
@@ -88,7 +88,7 @@ TEST(Lifetime, OnePieceOfWorkStartsNoThread) {
     EXPECT_EQ(p.rawSize, 30000u);
 }
 
-TEST(Lifetime, DestroyedWithFilesPendingJoinsEveryWorker) {
+TEST(PipelineLifetime, DestroyedWithFilesPendingJoinsEveryWorker) {
     TempDir dir;
     auto files = makeFiles(dir, 12, 2 * kMinPieceSize + 100);
     int before = baselineThreads();
@@ -105,7 +105,7 @@ TEST(Lifetime, DestroyedWithFilesPendingJoinsEveryWorker) {
     EXPECT_EQ(openFilesUnder(dir.file("")), 0u);
 }
 
-TEST(Lifetime, DestroyedWithoutEverCallingNext) {
+TEST(PipelineLifetime, DestroyedWithoutEverCallingNext) {
     TempDir dir;
     auto files = makeFiles(dir, 30, 50000);
     int before = baselineThreads();
@@ -116,7 +116,7 @@ TEST(Lifetime, DestroyedWithoutEverCallingNext) {
     EXPECT_EQ(threadCount(), before);
 }
 
-TEST(Lifetime, DestroyedAfterAnErrorWithLaterFilesInFlight) {
+TEST(PipelineLifetime, DestroyedAfterAnErrorWithLaterFilesInFlight) {
     TempDir dir;
     auto files = makeFiles(dir, 20, kMinPieceSize + 100);
     std::filesystem::remove(files[1].path);
@@ -136,7 +136,7 @@ TEST(Lifetime, DestroyedAfterAnErrorWithLaterFilesInFlight) {
     EXPECT_EQ(threadCount(), before);
 }
 
-TEST(Lifetime, NextWithNothingPendingIsAnErrorNotABlock) {
+TEST(PipelineLifetime, NextWithNothingPendingIsAnErrorNotABlock) {
     TempDir dir;
     auto files = makeFiles(dir, 1, 1000);
     sevenzip::DeflatePipeline pipeline(withThreads(2));
@@ -151,7 +151,7 @@ TEST(Lifetime, NextWithNothingPendingIsAnErrorNotABlock) {
     EXPECT_TRUE(extra.last);
 }
 
-TEST(PiecePlan, PiecesCoverTheFileWithinTheSizeBounds) {
+TEST(PipelinePiecePlan, PiecesCoverTheFileWithinTheSizeBounds) {
     using sevenzip::detail::kMaxPieceSize;
     const uint64_t sizes[] = {0,
                               1,
@@ -182,7 +182,7 @@ TEST(PiecePlan, PiecesCoverTheFileWithinTheSizeBounds) {
     }
 }
 
-TEST(Lifetime, ReadingAheadIsBounded) {
+TEST(PipelineLifetime, ReadingAheadIsBounded) {
     TempDir dir;
     auto files = makeFiles(dir, 300, 20000);
     const unsigned threads = 2;
@@ -220,7 +220,7 @@ long othersCpuMicros() {
 
 }  // namespace
 
-TEST(Lifetime, ReadAheadMemoryIsBounded) {
+TEST(PipelineLifetime, ReadAheadMemoryIsBounded) {
     // A writer that takes nothing yet must not let the workers read (and hold) a whole large file.
     TempDir dir;
     const size_t size = size_t{128} << 20;

@@ -46,7 +46,7 @@ void expectRoundTrip(const std::vector<Bytes>& contents, const CompressionOption
 
 }  // namespace
 
-TEST(RoundTrip, EmptyFileIsDeliveredStoredAndEmpty) {
+TEST(PipelineRoundTrip, EmptyFileIsDeliveredStoredAndEmpty) {
     TempDir dir;
     writeFile(dir.file("empty"), {});
     auto d = runPipeline({listFile(dir.file("empty"))}, options(9));
@@ -58,11 +58,11 @@ TEST(RoundTrip, EmptyFileIsDeliveredStoredAndEmpty) {
     EXPECT_EQ(d[0].rawSize, 0u);
 }
 
-TEST(RoundTrip, TinyFiles) {
+TEST(PipelineRoundTrip, TinyFiles) {
     expectRoundTrip({{'a'}, {0, 0}, textLike(3, 1), textLike(100, 2)}, options(9));
 }
 
-TEST(RoundTrip, CompressibleSinglePieceIsDeflatedSmaller) {
+TEST(PipelineRoundTrip, CompressibleSinglePieceIsDeflatedSmaller) {
     TempDir dir;
     Bytes text = textLike(200000, 3);
     writeFile(dir.file("t"), text);
@@ -74,7 +74,7 @@ TEST(RoundTrip, CompressibleSinglePieceIsDeflatedSmaller) {
     EXPECT_EQ(inflateRaw(d[0].bytes), text);
 }
 
-TEST(RoundTrip, IncompressibleSinglePieceIsStoredAsItIs) {
+TEST(PipelineRoundTrip, IncompressibleSinglePieceIsStoredAsItIs) {
     TempDir dir;
     Bytes noise = randomBytes(300000, 4);
     writeFile(dir.file("r"), noise);
@@ -86,7 +86,7 @@ TEST(RoundTrip, IncompressibleSinglePieceIsStoredAsItIs) {
     EXPECT_EQ(d[0].crc, zlibCrc(noise));
 }
 
-TEST(RoundTrip, PieceBoundarySizes) {
+TEST(PipelineRoundTrip, PieceBoundarySizes) {
     // One worker: files are cut only where they exceed the largest piece.
     expectRoundTrip({textLike(kMaxPieceSize - 1, 5), textLike(kMaxPieceSize, 6),
                      textLike(kMaxPieceSize + 1, 7), textLike(2 * kMaxPieceSize, 8)},
@@ -97,15 +97,15 @@ TEST(RoundTrip, PieceBoundarySizes) {
                     options(4, 3));
 }
 
-TEST(RoundTrip, MultiPieceTextJoinsIntoOneStream) {
+TEST(PipelineRoundTrip, MultiPieceTextJoinsIntoOneStream) {
     expectRoundTrip({textLike(3 * kMinPieceSize + kMinPieceSize / 2, 9)}, options(9, 4));
 }
 
-TEST(RoundTrip, MultiPieceIncompressibleJoinsIntoOneStream) {
+TEST(PipelineRoundTrip, MultiPieceIncompressibleJoinsIntoOneStream) {
     expectRoundTrip({randomBytes(2 * kMinPieceSize + 12345, 10)}, options(9, 3));
 }
 
-TEST(RoundTrip, MultiPieceMixedContentAcrossPieces) {
+TEST(PipelineRoundTrip, MultiPieceMixedContentAcrossPieces) {
     // Text, noise and long runs, so pieces end in blocks of every kind (stored, fixed, dynamic).
     Bytes mixed = textLike(kMinPieceSize / 2, 11);
     Bytes noise = randomBytes(kMinPieceSize, 12);
@@ -116,7 +116,7 @@ TEST(RoundTrip, MultiPieceMixedContentAcrossPieces) {
     expectRoundTrip({mixed}, options(9, 5));
 }
 
-TEST(RoundTrip, ManyMixedFilesKeepTheirOrder) {
+TEST(PipelineRoundTrip, ManyMixedFilesKeepTheirOrder) {
     std::vector<Bytes> contents;
     for (uint32_t i = 0; i < 60; ++i) {
         if (i % 5 == 0)
@@ -131,7 +131,7 @@ TEST(RoundTrip, ManyMixedFilesKeepTheirOrder) {
     expectRoundTrip(contents, options(9, 4));
 }
 
-TEST(RoundTrip, EveryLevel) {
+TEST(PipelineRoundTrip, EveryLevel) {
     std::vector<Bytes> contents = {textLike(50000, 20), randomBytes(4000, 21),
                                    textLike(2 * kMinPieceSize + 5000, 22)};
     for (int level = 0; level <= 9; ++level) {
@@ -140,7 +140,7 @@ TEST(RoundTrip, EveryLevel) {
     }
 }
 
-TEST(RoundTrip, LevelZeroStoresEverySinglePieceFile) {
+TEST(PipelineRoundTrip, LevelZeroStoresEverySinglePieceFile) {
     TempDir dir;
     Bytes text = textLike(100000, 23);
     writeFile(dir.file("t"), text);
@@ -151,7 +151,7 @@ TEST(RoundTrip, LevelZeroStoresEverySinglePieceFile) {
     EXPECT_TRUE(d[0].bytes == text);
 }
 
-TEST(RoundTrip, LevelZeroMultiPieceFileIsNotCompressed) {
+TEST(PipelineRoundTrip, LevelZeroMultiPieceFileIsNotCompressed) {
     TempDir dir;
     Bytes text = textLike(2 * kMinPieceSize + 100, 24);
     writeFile(dir.file("t"), text);
@@ -164,7 +164,7 @@ TEST(RoundTrip, LevelZeroMultiPieceFileIsNotCompressed) {
     EXPECT_EQ(inflateRaw(d[0].bytes), text);
 }
 
-TEST(RoundTrip, SameContentWhateverTheThreadCount) {
+TEST(PipelineRoundTrip, SameContentWhateverTheThreadCount) {
     std::vector<Bytes> contents = {textLike(3 * kMinPieceSize, 25), textLike(1000, 26),
                                    randomBytes(70000, 27)};
     for (unsigned threads : {1u, 2u, 3u, 8u}) {

@@ -41,7 +41,7 @@ void setMtime(const std::string& path, time_t sec, long nsec) {
 
 }  // namespace
 
-TEST(SourceSafety, FifoIsRefusedWithoutBlocking) {
+TEST(PipelineSourceSafety, FifoIsRefusedWithoutBlocking) {
     TempDir dir;
     std::string fifo = dir.file("pipe");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
@@ -52,7 +52,7 @@ TEST(SourceSafety, FifoIsRefusedWithoutBlocking) {
     EXPECT_TRUE(d.bytes.empty());
 }
 
-TEST(SourceSafety, RegularFileSwappedForFifoIsRefused) {
+TEST(PipelineSourceSafety, RegularFileSwappedForFifoIsRefused) {
     TempDir dir;
     std::string path = dir.file("f");
     writeFile(path, textLike(1000, 1));
@@ -64,7 +64,7 @@ TEST(SourceSafety, RegularFileSwappedForFifoIsRefused) {
     EXPECT_TRUE(d.bytes.empty());
 }
 
-TEST(SourceSafety, FolderIsRefused) {
+TEST(PipelineSourceSafety, FolderIsRefused) {
     TempDir dir;
     std::string sub = dir.file("sub");
     ASSERT_EQ(::mkdir(sub.c_str(), 0755), 0);
@@ -72,7 +72,7 @@ TEST(SourceSafety, FolderIsRefused) {
     EXPECT_EQ(d.error, EINVAL) << d.message;
 }
 
-TEST(SourceSafety, SymbolicLinkIsNotFollowed) {
+TEST(PipelineSourceSafety, SymbolicLinkIsNotFollowed) {
     TempDir dir;
     writeFile(dir.file("target"), textLike(5000, 2));
     ASSERT_EQ(::symlink(dir.file("target").c_str(), dir.file("link").c_str()), 0);
@@ -81,7 +81,7 @@ TEST(SourceSafety, SymbolicLinkIsNotFollowed) {
     EXPECT_TRUE(d.bytes.empty());
 }
 
-TEST(SourceSafety, FileRemovedAfterListing) {
+TEST(PipelineSourceSafety, FileRemovedAfterListing) {
     TempDir dir;
     writeFile(dir.file("gone"), textLike(5000, 3));
     auto listed = listFile(dir.file("gone"));
@@ -90,7 +90,7 @@ TEST(SourceSafety, FileRemovedAfterListing) {
     EXPECT_EQ(d.error, ENOENT) << d.message;
 }
 
-TEST(SourceSafety, FileReplacedAfterListing) {
+TEST(PipelineSourceSafety, FileReplacedAfterListing) {
     TempDir dir;
     Bytes same = textLike(5000, 4);
     writeFile(dir.file("f"), same);
@@ -102,7 +102,7 @@ TEST(SourceSafety, FileReplacedAfterListing) {
     EXPECT_EQ(d.error, ESTALE) << d.message;
 }
 
-TEST(SourceSafety, FileGrownAfterListing) {
+TEST(PipelineSourceSafety, FileGrownAfterListing) {
     TempDir dir;
     writeFile(dir.file("f"), textLike(5000, 5));
     auto listed = listFile(dir.file("f"));
@@ -112,7 +112,7 @@ TEST(SourceSafety, FileGrownAfterListing) {
     EXPECT_EQ(d.error, ESTALE) << d.message;
 }
 
-TEST(SourceSafety, FileTruncatedAfterListing) {
+TEST(PipelineSourceSafety, FileTruncatedAfterListing) {
     TempDir dir;
     writeFile(dir.file("f"), textLike(3 * kMinPieceSize, 6));
     auto listed = listFile(dir.file("f"));
@@ -121,7 +121,7 @@ TEST(SourceSafety, FileTruncatedAfterListing) {
     EXPECT_EQ(d.error, ESTALE) << d.message;
 }
 
-TEST(SourceSafety, FileTouchedAfterListing) {
+TEST(PipelineSourceSafety, FileTouchedAfterListing) {
     TempDir dir;
     writeFile(dir.file("f"), textLike(5000, 7));
     auto listed = listFile(dir.file("f"));
@@ -130,7 +130,7 @@ TEST(SourceSafety, FileTouchedAfterListing) {
     EXPECT_EQ(d.error, ESTALE) << d.message;
 }
 
-TEST(SourceSafety, UnreadableFileIsPermissionDenied) {
+TEST(PipelineSourceSafety, UnreadableFileIsPermissionDenied) {
     TempDir dir;
     std::string path = dir.file("secret");
     writeFile(path, textLike(5000, 8));
@@ -157,7 +157,7 @@ TEST(SourceSafety, UnreadableFileIsPermissionDenied) {
     EXPECT_EQ(WEXITSTATUS(status), EACCES);
 }
 
-TEST(SourceSafety, ErrorEndsThatFileAfterEarlierFilesCameThroughWhole) {
+TEST(PipelineSourceSafety, ErrorEndsThatFileAfterEarlierFilesCameThroughWhole) {
     TempDir dir;
     Bytes first = textLike(20000, 9);
     writeFile(dir.file("a"), first);
@@ -176,7 +176,7 @@ TEST(SourceSafety, ErrorEndsThatFileAfterEarlierFilesCameThroughWhole) {
 
 // The same checks at the level of single reads, where the change can be made between two steps.
 
-TEST(SourceReader, ShrinkWhileReadingIsDetected) {
+TEST(PipelineSourceReader, ShrinkWhileReadingIsDetected) {
     TempDir dir;
     writeFile(dir.file("f"), textLike(10000, 12));
     auto listed = listFile(dir.file("f"));
@@ -189,7 +189,7 @@ TEST(SourceReader, ShrinkWhileReadingIsDetected) {
     EXPECT_EQ(tail.error, ESTALE) << tail.message;
 }
 
-TEST(SourceReader, GrowthAfterTheLastReadIsDetected) {
+TEST(PipelineSourceReader, GrowthAfterTheLastReadIsDetected) {
     TempDir dir;
     writeFile(dir.file("f"), textLike(10000, 13));
     auto listed = listFile(dir.file("f"));
@@ -202,7 +202,7 @@ TEST(SourceReader, GrowthAfterTheLastReadIsDetected) {
     EXPECT_EQ(sevenzip::detail::checkUnchanged(listed, fd.get()).error, ESTALE);
 }
 
-TEST(SourceReader, ModificationWhileReadingIsDetected) {
+TEST(PipelineSourceReader, ModificationWhileReadingIsDetected) {
     TempDir dir;
     writeFile(dir.file("f"), textLike(10000, 14));
     auto listed = listFile(dir.file("f"));
