@@ -75,7 +75,8 @@ TempArchive::~TempArchive() {
 
 void TempArchive::publish() {
     const int folder = target_.folderFd();
-    if (fsync(fd_) != 0) throw Failure(SEVENZIP_E_WRITE, systemMessage("flushing the archive", errno));
+    // fdatasync carries the size with the data, all a reader needs; the time stamps may wait.
+    if (fdatasync(fd_) != 0) throw Failure(SEVENZIP_E_WRITE, systemMessage("flushing the archive", errno));
 
     int result = renameat2(folder, tempName_.c_str(), folder, target_.name().c_str(), RENAME_NOREPLACE);
     if (result != 0 && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {

@@ -6,8 +6,13 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "failure.h"
 #include "sevenzip32.h"
@@ -16,8 +21,12 @@ namespace sevenzip {
 namespace {
 
 // Entries up to this size are decompressed in one call by libdeflate (fast, needs the whole entry in
-// memory); larger ones are streamed through zlib's inflate so memory stays bounded.
-constexpr uint64_t kWholeEntryLimit = 64ull << 20;
+// memory twice over); larger ones are streamed through zlib's inflate so memory stays bounded: at most
+// kMaxThreads * 2 * kWholeEntryLimit for the whole check.
+constexpr uint64_t kWholeEntryLimit = 16ull << 20;
+// Compressed bytes per verifying thread: below this, starting a thread costs more than it saves.
+constexpr uint64_t kBytesPerThread = 4ull << 20;
+constexpr size_t kMaxThreads = 8;
 constexpr size_t kStreamChunk = 1 << 20;
 
 constexpr uint32_t kLocalSignature = 0x04034b50;
@@ -113,7 +122,8 @@ struct DecompressorDeleter {
 // using exactly its compressed bytes.
 uint32_t deflatedCrc(int fd, const CentralRecord& record, uint64_t dataOffset,
                      libdeflate_decompressor* whole) {
-    if (record.size <= kWholeEntryLimit && record.compressedSize <= kWholeEntryLimit * 2) {
+    if (record.size <= kWholeEntryLimit &&
+        record.compressedSize <= kWholeEntryLimit + (kWholeEntryLimit >> 4)) {
         const std::vector<uint8_t> in =
             readVector(fd, static_cast<size_t>(record.compressedSize), dataOffset);
         std::vector<uint8_t> out(static_cast<size_t>(record.size));
@@ -156,6 +166,50 @@ uint32_t deflatedCrc(int fd, const CentralRecord& record, uint64_t dataOffset,
     return static_cast<uint32_t>(crc);
 }
 
+struct DataCheck {
+    CentralRecord record;
+    uint64_t dataOffset = 0;
+    uint32_t crc = 0;
+};
+
+// Decompresses every entry and compares its CRC, on several threads when there is enough data to pay
+// for them. The first failure is rethrown once every thread has stopped.
+void checkData(int fd, const std::vector<DataCheck>& checks) {
+    uint64_t total = 0;
+    for (const DataCheck& check : checks) total += check.record.compressedSize;
+    const size_t threads =
+        std::min<size_t>({std::max(1u, std::thread::hardware_concurrency()), kMaxThreads, checks.size(),
+                          static_cast<size_t>(total / kBytesPerThread) + 1});
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    const auto work = [&] {
+        try {
+            std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(
+                libdeflate_alloc_decompressor());
+            if (!decompressor) throw std::bad_alloc();
+            for (size_t i = next++; i < checks.size() && !failed; i = next++) {
+                const DataCheck& check = checks[i];
+                const uint32_t crc =
+                    check.record.method == 0
+                        ? storedCrc(fd, check.dataOffset, check.record.compressedSize)
+                        : deflatedCrc(fd, check.record, check.dataOffset, decompressor.get());
+                if (crc != check.crc) mismatch(check.record.name + ": the data read back has another CRC");
+            }
+        } catch (...) {
+            const std::lock_guard<std::mutex> hold(failureLock);
+            if (!failure) failure = std::current_exception();
+            failed = true;
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (size_t i = 1; i < threads; ++i) helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers) helper.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
 }  // namespace
 
 void verifyArchive(int fd, const std::vector<ExpectedEntry>& expected) {
@@ -188,9 +242,8 @@ void verifyArchive(int fd, const std::vector<ExpectedEntry>& expected) {
 
     const std::vector<uint8_t> directory =
         readVector(fd, static_cast<size_t>(directorySize), directoryOffset);
-    std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(
-        libdeflate_alloc_decompressor());
-    if (!decompressor) throw std::bad_alloc();
+    std::vector<DataCheck> checks;
+    checks.reserve(expected.size());
     size_t at = 0;
     for (const ExpectedEntry& want : expected) {
         if (at + 46 > directory.size() || le32(directory.data() + at) != kCentralSignature)
@@ -238,11 +291,10 @@ void verifyArchive(int fd, const std::vector<ExpectedEntry>& expected) {
         if (dataOffset + record.compressedSize > directoryOffset)
             mismatch(want.name + ": data overruns the directory");
 
-        const uint32_t crc = record.method == 0 ? storedCrc(fd, dataOffset, record.compressedSize)
-                                                : deflatedCrc(fd, record, dataOffset, decompressor.get());
-        if (crc != want.crc) mismatch(want.name + ": the data read back has another CRC");
+        checks.push_back(DataCheck{std::move(record), dataOffset, want.crc});
     }
     if (at != directory.size()) mismatch("the central directory holds more than the expected entries");
+    checkData(fd, checks);
 }
 
 }  // namespace sevenzip

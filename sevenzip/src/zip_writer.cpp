@@ -12,6 +12,7 @@
 
 #include "failure.h"
 #include "sevenzip32.h"
+#include "zip_end_records.h"
 
 namespace sevenzip {
 namespace {
@@ -170,57 +171,6 @@ std::vector<uint8_t> timestampField(int64_t seconds) {
             static_cast<uint8_t>(value >> 24)};
 }
 
-void putLittleEndian(std::vector<uint8_t>& out, uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-// minizip writes the ZIP64 end records only when the central directory starts past 4 GiB; with 65535
-// entries or more and a smaller archive it leaves a bare end record whose count field cannot hold the
-// count, which unzip rejects. This replaces that end record by a ZIP64 end record, its locator, and an
-// end record whose count fields say "see ZIP64". Returns false on a write error.
-bool addZip64EndRecords(FdStream& stream, uint64_t entryCount) {
-    const uint64_t size = stream.position;
-    uint8_t tail[42] = {};
-    if (size < sizeof tail ||
-        pread(stream.fd, tail, sizeof tail, static_cast<off_t>(size - sizeof tail)) != sizeof tail)
-        return false;
-    const auto le32 = [](const uint8_t* p) {
-        return static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24));
-    };
-    const uint8_t* end = tail + 20;
-    if (le32(end) != 0x06054b50) return false;
-    if (le32(tail) == 0x07064b50) return true;  // minizip wrote them itself
-    const uint64_t directorySize = le32(end + 12), directoryOffset = le32(end + 16);
-    const uint64_t recordOffset = size - 22;
-
-    std::vector<uint8_t> records;
-    putLittleEndian(records, 0x06064b50, 4);       // ZIP64 end of central directory record
-    putLittleEndian(records, 44, 8);               // its size after this field
-    putLittleEndian(records, (3u << 8) | 45u, 2);  // made by Unix, ZIP 4.5
-    putLittleEndian(records, 45, 2);               // needed to extract
-    putLittleEndian(records, 0, 4);                // this disk
-    putLittleEndian(records, 0, 4);                // disk of the central directory
-    putLittleEndian(records, entryCount, 8);       // entries on this disk
-    putLittleEndian(records, entryCount, 8);       // entries in all
-    putLittleEndian(records, directorySize, 8);
-    putLittleEndian(records, directoryOffset, 8);
-    putLittleEndian(records, 0x07064b50, 4);  // ZIP64 end locator
-    putLittleEndian(records, 0, 4);           // disk of the ZIP64 end record
-    putLittleEndian(records, recordOffset, 8);
-    putLittleEndian(records, 1, 4);           // disks in all
-    putLittleEndian(records, 0x06054b50, 4);  // end of central directory record
-    putLittleEndian(records, 0, 4);           // disk numbers
-    putLittleEndian(records, 0xFFFF, 2);      // entry counts: see the ZIP64 record
-    putLittleEndian(records, 0xFFFF, 2);
-    putLittleEndian(records, directorySize, 4);
-    putLittleEndian(records, directoryOffset, 4);
-    putLittleEndian(records, 0, 2);  // no comment
-    stream.position = recordOffset;
-    stream.bufferStart = recordOffset;
-    if (!stream.write(records.data(), records.size()) || !stream.flush()) return false;
-    return ftruncate(stream.fd, static_cast<off_t>(stream.position)) == 0;
-}
-
 }  // namespace
 
 bool needsZip64Header(uint64_t rawSize) {
@@ -234,6 +184,7 @@ struct ZipWriter::Impl {
     zipFile zip = nullptr;
     int level = 9;
     uint64_t entryCount = 0;
+    bool anyZip64 = false;  // an entry with a ZIP64 field: minizip then records it as made by MS-DOS
     bool entryOpen = false;
     bool entryZip64 = false;
     uint64_t entryCompressed = 0;
@@ -263,6 +214,7 @@ struct ZipWriter::Impl {
         entryOpen = true;
         ++entryCount;
         entryZip64 = zip64;
+        anyZip64 = anyZip64 || zip64 || stream.position >= kLimit32;
         entryCompressed = 0;
         entryName = entry.name;
     }
@@ -340,7 +292,10 @@ void ZipWriter::finish() {
     impl_->zip = nullptr;
     if (zipClose(zip, nullptr) != ZIP_OK || impl_->stream.error != 0)
         impl_->fail("cannot finish the archive");
-    if (impl_->entryCount >= 0xFFFF && !addZip64EndRecords(impl_->stream, impl_->entryCount))
+    if (impl_->entryCount >= 0xFFFF &&
+        !addZip64EndRecords(impl_->stream.fd, impl_->stream.position, impl_->entryCount))
+        impl_->fail("cannot finish the archive");
+    if (impl_->anyZip64 && !restoreUnixOrigin(impl_->stream.fd, impl_->stream.position))
         impl_->fail("cannot finish the archive");
 }
 
