@@ -41,15 +41,21 @@ private:
 void deflatePiece(const CompressorLease& compressor, const uint8_t* data, size_t size,
                   std::vector<uint8_t>& out);
 
-// Whether a quick sample (a few small slices spread over the piece, compressed at libdeflate's fastest
-// level) shows the data to be already compressed: photos, video, archives. `probe` is a level-1
-// compressor. Pieces below a few hundred kilobytes are never judged incompressible: compressing them
-// costs little, and a small sample would say little.
-bool looksIncompressible(const CompressorLease& probe, const uint8_t* data, size_t size);
+// What a quick sample of a piece (a few small slices spread over it, each compressed at libdeflate's
+// fastest level) says about its content. Pieces below a few hundred kilobytes are always Ordinary:
+// compressing them costs little, and a small sample would say little.
+enum class Content {
+    Ordinary,        // text, binaries: worth the archive's full level
+    Incompressible,  // already compressed (photos, video, archives): the slices do not shrink
+    Trivial,         // zeros and long runs (sparse files, disk images): the slices all but vanish
+};
+Content probeContent(const CompressorLease& probe, const uint8_t* data, size_t size);
 
-// One thread's encoder. Compresses each piece at the archive's level, except a piece that
-// looksIncompressible(), which becomes stored blocks at once: the near-optimal levels spend the most
-// time on such data and gain nothing (libdeflate stores it in the end anyway). Not thread-safe.
+// One thread's encoder. Compresses each piece at the archive's level, except that an Incompressible
+// piece becomes stored blocks at once and a Trivial one is compressed at a middle level: on such data
+// the near-optimal levels spend the most time (several times that of the middle levels) and gain
+// nothing, as libdeflate ends up storing the first and finds the same maximal matches in the second.
+// Not thread-safe.
 class PieceEncoder {
 public:
     explicit PieceEncoder(int level) : level_(level) {}
@@ -59,7 +65,7 @@ public:
 private:
     static const CompressorLease& lease(std::optional<CompressorLease>& slot, int level);
     int level_;
-    std::optional<CompressorLease> main_, probe_, store_;
+    std::optional<CompressorLease> main_, probe_, store_, trivial_;
 };
 
 }  // namespace sevenzip::detail
