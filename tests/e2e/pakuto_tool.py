@@ -18,6 +18,8 @@ VERSION_TEXT = "Pakuto Ver.1.0.1"
 CLIENT_TWIPS = (4365, 2310)
 LIST_TWIPS = (30, 600, 4305, 1680)
 LABEL_TWIPS = (90, 90, 540, 180)
+# Where the window stands on the screen, in twips.
+WINDOW_POSITION_TWIPS = (500, 500)
 
 
 def install(build_dir, cmake, prefix):
@@ -94,6 +96,13 @@ class Running:
         left, top, w, h = box_twips
         return (round(width * (left + w / 2) / CLIENT_TWIPS[0]),
                 round(height * (top + h / 2) / CLIENT_TWIPS[1]))
+
+    def placement_error(self):
+        """How far, in pixels, the window stands from its place on the screen (500/500 twips),
+        with twips scaled by the window's own size as above."""
+        x, y, width, height = support.window_geometry(self.env, self.window)
+        return (abs(x - width * WINDOW_POSITION_TWIPS[0] / CLIENT_TWIPS[0]),
+                abs(y - height * WINDOW_POSITION_TWIPS[1] / CLIENT_TWIPS[1]))
 
     def close(self, tools, timeout=30):
         """Closes the window as a window manager's close box does; returns the exit code."""

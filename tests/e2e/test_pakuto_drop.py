@@ -3,9 +3,9 @@
 dragged from outside (our raw-Xlib drag source, XDND with text/uri-list) onto the result list become
 correct archives beside them, read back by independent readers (Python's zipfile and unzip -t); the
 caption the window manager sees ends "[完了]"; nothing else appears in the folder; the source is
-deleted only when asked and only after its archive exists; a drop beside the list is refused; and
-closing the window ends the tool and saves its settings. Keeps a screenshot of each run in the build
-folder.
+deleted only when asked and only after its archive exists; a drop beside the list is refused; the
+window stands where it should; and closing the window ends the tool and saves its settings. Keeps a
+screenshot of each run in the build folder.
 
 usage: test_pakuto_drop.py --build-dir DIR --cmake CMAKE --tools DIR --artifacts DIR"""
 
@@ -27,6 +27,7 @@ class DropOnTheInstalledTool(ToolDropCase):
         write_tree(self.work, sources)
         before = listing(self.work)
         self.start()  # no settings file: per-file mode, nothing deleted, ".zip"
+        self.assertLessEqual(max(self.tool.placement_error()), 1.0, "window not at 500/500 twips")
         names = ("a.txt", "my notes.txt", "日本語のメモ.txt", "docs")
         self.drop_on_list([os.path.join(self.work, name) for name in names])
         self.keep_screenshot("pakuto-drop-per-file")
