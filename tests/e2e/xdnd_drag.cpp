@@ -4,7 +4,8 @@
 //
 //   usage: xdnd-drag (--window ID | --title TEXT) [--at X,Y] [--timeout SECONDS] [--verbose] PATH...
 //
-// --at is relative to the named window (default: its centre). Relative paths are made absolute against
+// --verbose reports each step on stderr; its "sent enter" line comes once the server has queued the
+// first two messages for the target. --at is relative to the named window (default: its centre). Relative paths are made absolute against
 // the current folder; paths are passed as bytes, so any name the file system allows can be dragged.
 // Exit codes are those of x11_util.h: 0 dropped and finished, 2 usage, 3 no display / no such window /
 // no XDND target there, 4 refused or failed, 5 timeout, 6 X error.
@@ -250,12 +251,16 @@ int RunProtocol(Session& s, const Aim& aim, double timeoutSeconds, size_t pathCo
                                              std::chrono::duration<double>(timeoutSeconds));
     const long src = static_cast<long>(s.source);
     const long version = s.target.version;
-    if (s.verbose)
-        std::fprintf(stderr, "xdnd-drag: enter 0x%lx (version %ld), position %d,%d\n", s.target.window,
-                     version, aim.rootX, aim.rootY);
     SendToTarget(s, atoms.xdndEnter, {src, version << 24, offered, 0, 0});
     const long point = (long{aim.rootX} << 16) | (aim.rootY & 0xFFFF);
     SendToTarget(s, atoms.xdndPosition, {src, 0, point, static_cast<long>(time), copy});
+    if (s.verbose) {
+        // Once the server has handled both, they wait in the target's queue even if it is not
+        // reading now: a script may rely on this line for that.
+        XSync(dpy, False);
+        std::fprintf(stderr, "xdnd-drag: sent enter (version %ld) and position %d,%d to 0x%lx\n", version,
+                     aim.rootX, aim.rootY, s.target.window);
+    }
 
     const auto status = AwaitMessage(s, atoms.xdndStatus, deadline);
     if (!status) return Fail(s, e2e::kExitTimeout, "no XdndStatus from the target before the timeout");
