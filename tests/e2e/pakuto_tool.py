@@ -4,6 +4,7 @@ Qt's xcb platform, a private HOME and XDG folders, and its window found and meas
 
 import os
 import shutil
+import signal
 import subprocess
 import time
 
@@ -123,6 +124,8 @@ class Running:
         return self.proc.returncode
 
     def stop(self):
+        if self.proc.poll() is None:
+            os.kill(self.proc.pid, signal.SIGCONT)  # a paused tool could not act on SIGTERM
         support.stop(self.proc)
         if not self.log.closed:
             self.log.close()
