@@ -23,6 +23,15 @@
  * folder for the names that follow; names are relative to the base folder, or to the current folder
  * when there is none. '*' matches any run of characters, '?' one character, "*.*" every name.
  *
+ * What gets stored: a name that is a folder brings its whole tree; -ir! walks every base folder's tree
+ * and takes every file, link and folder whose name matches. Folders become folder entries (empty ones
+ * survive), a command whose wildcards match nothing in an existing base folder gives a valid empty
+ * archive, but a plain name that does not exist is an error. Symbolic links are never followed: each is
+ * stored as a link (its target text, with the link type in the Unix mode). FIFOs, sockets and devices
+ * met in a walk are skipped and never opened; named directly they are an error. The archive itself and
+ * its temporary file (".NAME.pakuto-tmp-XXXXXX" beside it) are never stored. Names must stay inside their
+ * base folder (no "..", not absolute).
+ *
  * Result codes never change meaning; SEVENZIP_OK is the only success.
  */
 #ifndef SEVENZIP32_H
