@@ -7,7 +7,6 @@ screenshot of the box in the build folder.
 
 usage: test_pakuto_missing_library.py --build-dir DIR --cmake CMAKE --tools DIR --artifacts DIR"""
 
-import argparse
 import os
 import shutil
 import subprocess
@@ -18,6 +17,7 @@ sys.dont_write_bytecode = True  # keep the source folder free of __pycache__
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_support as support  # noqa: E402
 import pakuto_tool  # noqa: E402
+from drop_case import parse  # noqa: E402
 
 OPTIONS = None
 DISPLAY = None
@@ -56,13 +56,6 @@ class StartWithoutLibrary(unittest.TestCase):
             self.assertFalse(os.path.exists(os.path.join(os.path.dirname(alone), "pakuto.ini")))
             self.assertFalse(os.path.exists(os.path.join(env["XDG_CONFIG_HOME"], "pakuto")))
             self.assertEqual(sorted(os.listdir(os.path.dirname(alone))), ["pakuto"])
-
-
-def parse(argv):
-    parser = argparse.ArgumentParser()
-    for option in ("--build-dir", "--cmake", "--tools", "--artifacts"):
-        parser.add_argument(option, required=True)
-    return parser.parse_args(argv)
 
 
 if __name__ == "__main__":
