@@ -9,7 +9,6 @@ usage: test_pakuto_missing_library.py --build-dir DIR --cmake CMAKE --tools DIR 
 
 import os
 import shutil
-import subprocess
 import sys
 import unittest
 
