@@ -5,10 +5,11 @@
 //   usage: xdnd-drag (--window ID | --title TEXT) [--at X,Y] [--timeout SECONDS] [--verbose] PATH...
 //
 // --verbose reports each step on stderr; its "sent enter" line comes once the server has queued the
-// first two messages for the target. --at is relative to the named window (default: its centre). Relative paths are made absolute against
-// the current folder; paths are passed as bytes, so any name the file system allows can be dragged.
-// Exit codes are those of x11_util.h: 0 dropped and finished, 2 usage, 3 no display / no such window /
-// no XDND target there, 4 refused or failed, 5 timeout, 6 X error.
+// first two messages for the target. --at is relative to the named window (default: its centre).
+// Relative paths are made absolute against the current folder; paths are passed as bytes, so any name
+// the file system allows can be dragged. Exit codes are those of x11_util.h: 0 dropped and finished,
+// 2 usage, 3 no display / no such window / no XDND target there, 4 refused or failed, 5 timeout,
+// 6 X error.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
