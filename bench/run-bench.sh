@@ -18,8 +18,14 @@ prefix='a -tzip -hide -mx=9 -mfb=64 -mpass=4'
 
 [ -d "$corpus" ] || "$root/bench/make-corpus.sh" "$corpus"
 corpus=$(cd "$corpus" && pwd)
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPAKUTO_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target sevenzip32 percall_bench pipeline_bench >/dev/null
+log=$(mktemp /tmp/pakuto-bench-build-XXXXXX.log)
+if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPAKUTO_BUILD_TESTS=OFF &&
+       cmake --build "$build" -j"$(nproc)" --target sevenzip32 percall_bench pipeline_bench; } >"$log" 2>&1; then
+    cat "$log"
+    echo "run-bench: build failed" >&2
+    exit 1
+fi
+rm -f "$log"
 driver=$build/bin/sevenzip32
 library=$build/lib/lib7-zip32.so
 
@@ -44,6 +50,7 @@ zip_folder() { rm -f "$work/zip.zip"; (cd "$(dirname "$corpus")" && zip -9 -r -q
 # zip from inside the folder: entries carry exactly the names of ours.
 zip_same_names() { rm -f "$work/zip-same.zip"; (cd "$corpus" && zip -9 -r -q "$work/zip-same.zip" .); }
 
+echo "load average before the run: $(cut -d' ' -f1-3 /proc/loadavg) (timings mean little on a busy machine)"
 echo "corpus: $corpus ($(find "$corpus" -type f | wc -l) files, $(du -sb "$corpus" | cut -f1) bytes), $(nproc) cores"
 echo
 echo "== folder form: one archive of the corpus (best of $rounds) =="
