@@ -42,7 +42,7 @@ ReadStatus openSource(const SourceFile& file, SourceFd& fd) {
     fd = SourceFd();
     int raw;
     do {
-        raw = ::open(file.path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        raw = ::open(file.path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     } while (raw < 0 && errno == EINTR);
     if (raw < 0) {
         int error = errno;

@@ -46,7 +46,8 @@ private:
     int fd_ = -1;
 };
 
-// Opens file.path read-only (O_NOFOLLOW, O_NONBLOCK, O_CLOEXEC) and checks that it is a regular file
+// Opens file.path read-only (O_NOFOLLOW, O_NONBLOCK, O_CLOEXEC, and O_NOCTTY so that a terminal put in
+// the file's place cannot become ours) and checks that it is a regular file
 // with the listed device, inode, size and modification time. On failure fd stays closed.
 ReadStatus openSource(const SourceFile& file, SourceFd& fd);
 
