@@ -9,3 +9,7 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPAKUTO_BUILD_TESTS=ON
 cmake --build "$build" -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+
+# The same suite under AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target briefly.
+scripts/sanitize.sh
+scripts/fuzz.sh "${PAKUTO_FUZZ_SECONDS:-30}"
