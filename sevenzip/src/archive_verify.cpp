@@ -71,6 +71,7 @@ struct CentralRecord {
     std::string name;
     uint16_t method = 0;
     uint16_t flags = 0;
+    uint32_t dosDateTime = 0;
     uint32_t crc = 0;
     uint64_t compressedSize = 0;
     uint64_t size = 0;
@@ -256,6 +257,7 @@ void verifyArchive(int fd, const std::vector<ExpectedEntry>& expected) {
         record.name.assign(reinterpret_cast<const char*>(h + 46), nameLength);
         record.flags = le16(h + 8);
         record.method = le16(h + 10);
+        record.dosDateTime = le32(h + 12);
         record.crc = le32(h + 16);
         record.compressedSize = le32(h + 20);
         record.size = le32(h + 24);
@@ -278,7 +280,8 @@ void verifyArchive(int fd, const std::vector<ExpectedEntry>& expected) {
         const std::vector<uint8_t> localTail =
             readVector(fd, localName + localExtra, record.localOffset + 30);
         if (std::string(reinterpret_cast<const char*>(localTail.data()), localName) != record.name ||
-            le16(local.data() + 8) != record.method || le32(local.data() + 14) != record.crc)
+            le16(local.data() + 6) != record.flags || le16(local.data() + 8) != record.method ||
+            le32(local.data() + 10) != record.dosDateTime || le32(local.data() + 14) != record.crc)
             mismatch(want.name + ": the local header disagrees with the central one");
         CentralRecord localRecord = record;
         localRecord.size = le32(local.data() + 22);
