@@ -40,7 +40,9 @@ ArchiveTarget::ArchiveTarget(const std::string& archivePath) {
         throw Failure(SEVENZIP_E_EXISTS, absolutePath_ + " already exists; it was left as it is");
     }
     const size_t room = NAME_MAX - 1 - std::char_traits<char>::length(kTempMarker) - kRandomChars;
-    tempPrefix_ = "." + name_.substr(0, room) + kTempMarker;
+    tempPrefix_.assign(1, '.');
+    tempPrefix_.append(name_, 0, room);
+    tempPrefix_.append(kTempMarker);
 }
 
 ArchiveTarget::~ArchiveTarget() {

@@ -33,8 +33,10 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
 // A token shown in a message: cut short, so a huge token cannot fill the caller's buffer.
 std::string shown(std::string_view token) {
     constexpr size_t kShown = 80;
-    if (token.size() <= kShown) return "\"" + std::string(token) + "\"";
-    return "\"" + std::string(token.substr(0, kShown)) + "...\"";
+    std::string text(1, '"');
+    text.append(token.substr(0, kShown));
+    text.append(token.size() > kShown ? "...\"" : "\"");
+    return text;
 }
 
 // The number after a switch name: "-mx=9" or "-mx9". Throws unless it is a decimal in [low, high].
