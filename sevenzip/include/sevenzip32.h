@@ -29,8 +29,9 @@
  * archive, but a plain name that does not exist is an error. Symbolic links are never followed: each is
  * stored as a link (its target text, with the link type in the Unix mode). FIFOs, sockets and devices
  * met in a walk are skipped and never opened; named directly they are an error. The archive itself and
- * its temporary file (".NAME.pakuto-tmp-XXXXXX" beside it) are never stored. Names must stay inside their
- * base folder (no "..", not absolute).
+ * its temporary file (".NAME.pakuto-tmp-XXXXXX" beside it) are never stored, nor is such a temporary
+ * file left by a killed run when a walk or wildcard meets it. Names must stay inside their base folder
+ * (no "..", not absolute).
  *
  * Result codes never change meaning; SEVENZIP_OK is the only success.
  */

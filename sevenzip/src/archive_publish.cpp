@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <random>
@@ -23,6 +24,17 @@ constexpr size_t kRandomChars = 6;
 constexpr int kTempTries = 100;
 
 }  // namespace
+
+bool isTemporaryName(std::string_view name) {
+    const std::string_view marker(kTempMarker);
+    if (name.size() < 1 + marker.size() + kRandomChars || name.front() != '.') return false;
+    const size_t at = name.size() - kRandomChars - marker.size();
+    if (name.substr(at, marker.size()) != marker) return false;
+    for (char c : name.substr(name.size() - kRandomChars)) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+    }
+    return true;
+}
 
 ArchiveTarget::ArchiveTarget(const std::string& archivePath) {
     absolutePath_ = sevenzip::absolutePath(archivePath);

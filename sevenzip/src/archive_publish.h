@@ -9,8 +9,14 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace sevenzip {
+
+// True when `name` has the form of this library's temporary archive files (".<name>.pakuto-tmp-" and
+// six letters or digits). Such a file outlives its run only when the process was killed; walks leave
+// it out, so a later archive of its folder neither stores it nor lets the caller delete it as stored.
+bool isTemporaryName(std::string_view name);
 
 // Where an archive goes: its folder (opened) and its name in that folder.
 class ArchiveTarget {

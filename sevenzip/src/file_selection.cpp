@@ -13,6 +13,7 @@
 #include <set>
 #include <utility>
 
+#include "archive_publish.h"
 #include "failure.h"
 #include "sevenzip32.h"
 #include "wildcard.h"
@@ -219,7 +220,8 @@ private:
         });
     }
 
-    // The folder's names, sorted, without "." and "..", the archive and its temporary files.
+    // The folder's names, sorted, without "." and "..", the archive and its temporary files, and
+    // temporary files that killed runs left anywhere.
     std::vector<std::string> listNames(int dirFd, const std::string& prefix) {
         const int fd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) throw Failure(SEVENZIP_E_READ, systemMessage(prefix.empty() ? "." : prefix, errno));
@@ -233,7 +235,8 @@ private:
         errno = 0;
         while (const dirent* item = readdir(dir)) {
             const std::string name = item->d_name;
-            if (name != "." && name != ".." && !isExcluded(dirFd, name)) names.push_back(name);
+            if (name != "." && name != ".." && !isExcluded(dirFd, name) && !isTemporaryName(name))
+                names.push_back(name);
             errno = 0;
         }
         const int err = errno;

@@ -10,7 +10,8 @@
 // - The walk never follows a symbolic link (a link is added as a link, with its target text), never
 //   enters a folder twice on one path (bind-mount loops), and skips FIFOs, sockets and devices without
 //   opening them. A plain name naming one of those is an error (SEVENZIP_E_READ).
-// - The archive itself and its temporary files are never selected, even inside the tree.
+// - The archive itself and its temporary files are never selected, even inside the tree; nor is a
+//   temporary file that a killed run left behind, met by a walk or a wildcard (named plainly, it is).
 // - Entries come out in a stable order: operands in order, each folder's names sorted bytewise, a
 //   folder before its contents. The same file reached twice is added once; two different things under
 //   one entry name is an error (SEVENZIP_E_SYNTAX).
