@@ -239,7 +239,7 @@ struct ZipWriter::Impl {
 
 ZipWriter::ZipWriter(int fd, int level) : impl_(std::make_unique<Impl>()) {
     impl_->stream.fd = fd;
-    impl_->level = level <= 0 ? 9 : level;
+    impl_->level = level;
     zlib_filefunc64_def functions{};
     functions.zopen64_file = streamOpen;
     functions.zread_file = streamRead;
