@@ -10,7 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStringDecoder>
+#include <QValidator>
 #include <cstdint>
 #include <limits>
 
@@ -32,6 +32,23 @@ public:
 protected:
     void nextCheckState() override {
         setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    }
+};
+
+// Keeps the extension box on one line: line breaks and NUL characters (pasted text may hold them) are
+// dropped as they arrive. No name in an archive path and no value in the settings file can hold them.
+class SingleLineValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override {
+        for (qsizetype i = input.size(); i-- > 0;) {
+            const QChar c = input[i];
+            if (c == u'\n' || c == u'\r' || c == QChar::Null) {
+                input.remove(i, 1);
+                if (pos > i) --pos;
+            }
+        }
+        return Acceptable;
     }
 };
 
@@ -80,6 +97,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
 
     txtExtension = new QLineEdit(this);
     txtExtension->setMaxLength(std::numeric_limits<int>::max());
+    txtExtension->setValidator(new SingleLineValidator(txtExtension));
     PlaceControl(txtExtension, kDesign[kExtension]);
 
     chkDelete = new StateCheckBox(QString::fromUtf8(kDesign[kDelete].caption), this);

@@ -1,8 +1,11 @@
 // settings_roundtrip_test.cpp - guards the four settings through start-up and close on real files: the
 // defaults of a first run, the file written at close (section, key order, values), the command prefix
 // read back at close so an edit in the file survives, values shown as stored (.7z, empty, long, not
-// UTF-8), grayed and invalid check box states, user edits written back, and damaged files.
+// UTF-8), grayed and invalid check box states, user edits written back (a pasted line break never
+// reaches the file), and damaged files.
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QTest>
 
@@ -119,6 +122,18 @@ private slots:
         QCOMPARE(ValueIn(inst.ReadSettings(), "Extension"), QByteArray());
         w = Start(inst);
         QCOMPARE(w->txtExtension->text(), QString());
+    }
+
+    void pastedLineBreaksNeverReachTheExtension() {
+        Installation inst;
+        frmMain* w = Start(inst);
+        w->txtExtension->selectAll();
+        QApplication::clipboard()->setText(QStringLiteral(".t\nar\r\n"));
+        w->txtExtension->paste();
+        QCOMPARE(w->txtExtension->text(), QStringLiteral(".tar"));
+        QCOMPARE(w->ExtensionText(), std::string(".tar"));
+        CloseByUser(w);
+        QCOMPARE(ValueIn(inst.ReadSettings(), "Extension"), QByteArray(".tar"));
     }
 
     void valuesOver254BytesSurviveStartsAndCloses() {
