@@ -1,9 +1,11 @@
 // archive_safety_test.cpp - guards the promise that 0 means every selected file is in the archive exactly,
 // and that nothing of the user's is lost or overwritten: an existing archive (or one that appears while
-// the archive is made) stays as it was, an unreadable or changing source fails the call, and no
-// temporary file survives any failure.
+// the archive is made) stays as it was, an unreadable or changing source fails the call, a full disk
+// fails it too, and no temporary file survives any failure.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -175,4 +177,30 @@ TEST(ArchiveSafety, PublishedArchiveHasTheUsualModeAndOneName) {
     ASSERT_EQ(stat((dir / "a.zip").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
     EXPECT_EQ(st.st_nlink, 1u);  // the temporary name is gone, not left as a second link
+}
+
+TEST(ArchiveSafety, FullDiskFailsAndLeavesNothing) {
+    TempDir dir;
+    writeFile(dir / "src/noise.bin", randomBytes(400000, 11));
+    makeFolder(dir / "full");
+    // A 64 KiB file system mounted over "full" in a private mount namespace of a child process, so
+    // nothing outside the child ever sees it.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const std::string full = dir / "full";
+        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", full.c_str(), "tmpfs", 0, "size=64k") != 0)
+            _exit(100);
+        const std::string command =
+            kPrefix + " " + quoted(full + "/n.zip") + " " + quoted(dir / "src/") + " noise.bin";
+        const int32_t code = SevenZip(nullptr, command.c_str(), nullptr, 0);
+        _exit(code + (folderNames(full).empty() ? 0 : 16));
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 100)
+        GTEST_SKIP() << "no private mount namespace here (needs root): cannot fill a disk";
+    EXPECT_EQ(WEXITSTATUS(status), SEVENZIP_E_WRITE) << "16 added: files were left behind";
 }
