@@ -1,7 +1,8 @@
 // round_trip_test.cpp - guards against archives that lose or damage data: what goes in through the
 // tool's two command forms (and plain names relative to the current folder) must come out of Python's
 // zipfile and unzip -t byte for byte - spaces and Japanese in names, names that are not UTF-8, empty
-// files, empty folders, nested trees, binary and incompressible data, every -mx level.
+// files, empty folders, nested trees, binary and incompressible data, every -mx level; and when the
+// call returns, none of its threads is left running.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -163,4 +164,13 @@ TEST(RoundTrip, FolderNamedAsAPlainNameComesWithItsTree) {
     ASSERT_EQ(sevenZip("a -tzip " + quoted(dir / "p.zip") + " " + quoted(dir.path() + "/") + " p").code, 0);
     EXPECT_EQ(compareArchive(dir / "p.zip", {{"p/inner/x.txt", "x"}}, {"p/", "p/inner/", "p/inner/void/"}),
               "");
+}
+
+TEST(RoundTrip, NoThreadOutlivesTheCall) {
+    const auto threads = [] { return folderNames("/proc/self/task").size(); };
+    TempDir dir;
+    for (int i = 0; i < 8; ++i) writeFile(dir / ("t/" + std::to_string(i) + ".txt"), textBytes(1 << 20));
+    const size_t before = threads();
+    ASSERT_EQ(sevenZip(folderCommand(dir / "t.zip", dir / "t")).code, 0);
+    EXPECT_EQ(threads(), before);
 }
