@@ -14,6 +14,8 @@ namespace {
 // Tokens longer than this are refused: no path the platform accepts comes near it, and a bound keeps
 // fuzzed input from building huge strings.
 constexpr size_t kMaxTokenBytes = 64 * 1024;
+// The whole command is bounded too, so that millions of tiny tokens cannot exhaust memory.
+constexpr size_t kMaxCommandBytes = 4 * 1024 * 1024;
 
 [[noreturn]] void syntaxError(const std::string& message) {
     throw Failure(SEVENZIP_E_SYNTAX, message);
@@ -98,6 +100,7 @@ std::string withoutTrailingSlashes(std::string path) {
 }  // namespace
 
 std::vector<std::string> tokenize(std::string_view text) {
+    if (text.size() > kMaxCommandBytes) syntaxError("the command is longer than 4 MiB");
     std::vector<std::string> tokens;
     std::string current;
     bool inToken = false;

@@ -30,7 +30,8 @@ struct Command {
     CompressionOptions options;          // -mx, -mfb, -mpass
 };
 
-// Splits the text into tokens. Throws Failure(SEVENZIP_E_SYNTAX) on an unbalanced quote.
+// Splits the text into tokens. Throws Failure(SEVENZIP_E_SYNTAX) on an unbalanced quote, a token over
+// 64 KiB or a text over 4 MiB.
 std::vector<std::string> tokenize(std::string_view text);
 
 // Parses a whole command. Throws Failure(SEVENZIP_E_SYNTAX) with a message naming the bad token for:

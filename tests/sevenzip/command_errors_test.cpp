@@ -79,6 +79,13 @@ TEST(CommandErrors, HugeTokenIsRefused) {
     EXPECT_LT(result.output.size(), 400u);
 }
 
+TEST(CommandErrors, HugeCommandOfSmallTokensIsRefused) {
+    std::string huge = "a -tzip x.zip";
+    while (huge.size() < (5u << 20)) huge += " y";
+    const CallResult result = sevenZip(huge);
+    EXPECT_EQ(result.code, SEVENZIP_E_SYNTAX) << result.output;
+}
+
 TEST(CommandErrors, NullCommandIsAnErrorNotACrash) {
     char buffer[64];
     EXPECT_EQ(SevenZip(nullptr, nullptr, buffer, sizeof buffer), SEVENZIP_E_SYNTAX);
