@@ -79,6 +79,11 @@ TEST(ZipFormat, UnixModeAndFolderEntries) {
     EXPECT_EQ(folder->externalAttr >> 16, 040750u);
     EXPECT_EQ(folder->externalAttr & 0x10, 0x10u);  // the MS-DOS folder bit, for readers that look there
     EXPECT_EQ(folder->size, 0u);
+    // zipinfo shows each entry's mode as ls does, and "unx" as its system of origin.
+    const ProcessResult listing = runProcess({PAKUTO_TEST_ZIPINFO, dir / "t.zip"});
+    EXPECT_NE(listing.out.find("-rwxr-xr-x  2.0 unx"), std::string::npos) << listing.out;
+    EXPECT_NE(listing.out.find("-rw-------  2.0 unx"), std::string::npos) << listing.out;
+    EXPECT_NE(listing.out.find("drwxr-x---  2.0 unx"), std::string::npos) << listing.out;
 }
 
 TEST(ZipFormat, ModificationTimeInDosFieldAndExtendedTimestamp) {
