@@ -13,9 +13,9 @@ namespace sevenzip::detail {
 namespace {
 
 // libdeflate level for each -mx value. libdeflate's levels 10-12 parse near-optimally; 10 gives almost
-// all of their gain (about 3.5% smaller than Info-ZIP's -9 on mixed text and binaries) at half the time
-// of 12, so -mx=9, the level the tool always asks for, maps to 10. Lower -mx values follow zlib's
-// familiar scale.
+// all of their gain (DEFLATE data about 3% smaller than Info-ZIP's -9 on mixed text and binaries) at
+// half the time of 12, so -mx=9, the level the tool always asks for, maps to 10. Lower -mx values follow
+// zlib's familiar scale.
 constexpr std::array<int, 10> kLevelForMx = {0, 1, 2, 4, 5, 6, 7, 8, 9, 10};
 
 constexpr int kMaxLibdeflateLevel = 12;
@@ -32,8 +32,8 @@ constexpr size_t kProbeSliceSize = size_t{8} << 10;
 constexpr size_t kIncompressiblePercent = 97;
 constexpr size_t kTrivialPercent = 2;
 
-// The level for trivial pieces: on a sparse file it gives the same output as level 10 in a quarter of
-// the time.
+// The level for trivial pieces: on zeros it gives the same output as level 10 in an eighth of the time
+// (13 ms against 105 ms for 4 MiB).
 constexpr int kTrivialLevel = 6;
 
 // Idle compressors kept per level. A compressor at the near-optimal levels holds a few megabytes, so
