@@ -114,4 +114,5 @@ TEST(Zip64, MoreThan65535Entries) {
     EXPECT_TRUE(report.zip64End);
     EXPECT_FALSE(hasZip64Field(report.entries.back()));  // the count needs the end record, not the entries
     EXPECT_TRUE(unzipTestPasses(dir / "t.zip"));
+    EXPECT_EQ(bsdtarNames(dir / "t.zip").size(), report.entries.size());
 }
