@@ -126,8 +126,8 @@ inline std::optional<std::string> OkPath(const std::string& line) {
 
 // What a job sequence left behind, judged against what was there before:
 // - every item that was there is still there and unchanged, unless it is a regular file that a
-//   verified archive of an "[OK]" line holds byte for byte (the delete box may take those), or a
-//   folder emptied that way;
+//   verified archive of an "[OK]" line holds byte for byte, or a link whose target text it holds (the
+//   delete box may take those), or a folder emptied that way;
 // - every new item is an archive of an "[OK]" line that zipfile and unzip -t read without error;
 // - no temporary file of the archiver is anywhere.
 // `root` is the folder both pictures were taken of. Failures are reported through GoogleTest.
@@ -153,16 +153,19 @@ inline void ExpectNothingLost(const std::string& root, const TreeState& before, 
             continue;
         }
         if (S_ISDIR(item.mode)) continue;  // a folder goes only once empty: its files are checked
-        const bool inArchive = S_ISREG(item.mode) && item.size < (64u << 20) && [&] {
-            // A deleted file's bytes are gone; the archive must hold content of its size and digest.
-            for (const std::string& content : archived) {
-                if (content.size() != item.size) continue;
-                std::uint64_t hash = 1469598103934665603ull;
-                for (unsigned char c : content) hash = (hash ^ c) * 1099511628211ull;
-                if (hash == item.digest) return true;
-            }
-            return false;
-        }();
+        // A link is stored as a link: its target text is the entry's content.
+        const bool linkInArchive = S_ISLNK(item.mode) && archived.count(item.linkTarget) != 0;
+        const bool inArchive = linkInArchive || (S_ISREG(item.mode) && item.size < (64u << 20) && [&] {
+                                   // A deleted file's bytes are gone; the archive must hold content of its
+                                   // size and digest.
+                                   for (const std::string& content : archived) {
+                                       if (content.size() != item.size) continue;
+                                       std::uint64_t hash = 1469598103934665603ull;
+                                       for (unsigned char c : content) hash = (hash ^ c) * 1099511628211ull;
+                                       if (hash == item.digest) return true;
+                                   }
+                                   return false;
+                               }());
         EXPECT_TRUE(inArchive) << "lost without a verified archive: " << rel;
     }
     for (const auto& [rel, item] : after) {
