@@ -144,6 +144,27 @@ private slots:
         QCOMPARE(titles, QStringList({"Pakuto Ver.1.0.1 [完了]"}));
     }
 
+    void onlyLocalFileUrlsCountAndKeepTheirBytes() {
+        QCOMPARE(ResultList::LocalPathBytes(QUrl::fromEncoded("file:///a/b%20c.txt")),
+                 QByteArray("/a/b c.txt"));
+        QCOMPARE(ResultList::LocalPathBytes(QUrl::fromEncoded("file://localhost/a/x.txt")),
+                 QByteArray("/a/x.txt"));
+        QCOMPARE(ResultList::LocalPathBytes(QUrl::fromEncoded("file:///a/%FF%FE.txt")),
+                 QByteArray("/a/\xff\xfe.txt"));
+        QCOMPARE(ResultList::LocalPathBytes(QUrl::fromEncoded("file:///a/%E6%97%A5.txt")),
+                 QByteArray("/a/日.txt"));
+        QVERIFY(ResultList::LocalPathBytes(QUrl::fromEncoded("file://server/share/x.txt")).isEmpty());
+        QVERIFY(ResultList::LocalPathBytes(QUrl::fromEncoded("https://example.org/x.txt")).isEmpty());
+        QVERIFY(ResultList::LocalPathBytes(QUrl::fromEncoded("file:///a/nul%00here")).isEmpty());
+        QVERIFY(ResultList::LocalPathBytes(QUrl::fromEncoded("file:relative/x.txt")).isEmpty());
+        QVERIFY(ResultList::LocalPathBytes(QUrl()).isEmpty());
+        QMimeData data;
+        data.setUrls({QUrl::fromEncoded("file:///one"), QUrl::fromEncoded("http://h/two"),
+                      QUrl::fromEncoded("file:///three")});
+        QCOMPARE(ResultList::DroppedPaths(&data), QList<QByteArray>({"/one", "/three"}));
+        QVERIFY(ResultList::DroppedPaths(nullptr).isEmpty());
+    }
+
     void hiddenFileIsArchivedHiddenFolderIsNot() {
         MakeFile(".hidden.txt");
         MakeFile(".secret/a.txt");
