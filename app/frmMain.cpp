@@ -36,7 +36,8 @@ protected:
 };
 
 // Keeps the extension box on one line: line breaks and NUL characters (pasted text may hold them) are
-// dropped as they arrive. No name in an archive path and no value in the settings file can hold them.
+// dropped as they arrive. The settings file cannot store them, and a line break would end up in every
+// archive name.
 class SingleLineValidator : public QValidator {
 public:
     using QValidator::QValidator;
