@@ -1,7 +1,8 @@
 // executable_path_test.cpp - guards where the program believes it lives: the settings file and the
 // archiver library are looked for there, so a wrong folder or base name loses the settings or loads
 // the wrong library. Checked against the build's own output folder and against a copy of a helper
-// program started from a temporary folder, under a dotted name and through a symbolic link.
+// program started from a temporary folder: under a dotted name, through a symbolic link, and removed
+// while running.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -35,50 +36,41 @@ TEST(ExecutablePath, NamesThisTestProgram) {
     EXPECT_EQ(ExecutablePath(), folder + "/executable_path_test");
 }
 
-TEST(ExecutablePath, CopyUnderADottedNameInAnotherFolder) {
-    TempFolder temp;
-    fs::create_directory(temp.path() / "some dir");
-    const std::string copy = (temp.path() / "some dir" / "tool.v2.bin").string();
-    fs::copy_file(PAKUTO_HELPER_PROGRAM, copy);
-    const auto lines = RunAndReadLines(copy);
-    ASSERT_EQ(lines.size(), 3u);
-    const std::string folder = fs::canonical(temp.path() / "some dir").string();
-    EXPECT_EQ(lines[0], folder + "/tool.v2.bin");
-    EXPECT_EQ(lines[1], folder);
-    EXPECT_EQ(lines[2], "tool.v2");
-}
+// A copy of the helper program, started as `started` (a link to the copy when that differs), with
+// an optional argument; the folder and base name it must report.
+struct CopyCase {
+    const char* name;
+    const char* copy;
+    const char* started;
+    const char* argument;
+    const char* folder;
+    const char* base;
+};
 
-TEST(ExecutablePath, ThroughASymbolicLinkNamesTheRealFile) {
-    TempFolder temp;
-    fs::create_directory(temp.path() / "real");
-    const std::string copy = (temp.path() / "real" / "pakuto").string();
-    fs::copy_file(PAKUTO_HELPER_PROGRAM, copy);
-    const std::string link = (temp.path() / "launcher.sh").string();
-    fs::create_symlink(copy, link);
-    const auto lines = RunAndReadLines(link);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1], fs::canonical(temp.path() / "real").string());
-    EXPECT_EQ(lines[2], "pakuto");
-}
-
-TEST(ExecutablePath, NameStartingWithADotIsKeptWhole) {
-    TempFolder temp;
-    const std::string copy = (temp.path() / ".hidden").string();
-    fs::copy_file(PAKUTO_HELPER_PROGRAM, copy);
-    const auto lines = RunAndReadLines(copy);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[2], ".hidden");
-}
-
-TEST(ExecutablePath, RemovedWhileRunningKeepsItsName) {
-    TempFolder temp;
-    const std::string copy = (temp.path() / "pakuto").string();
-    fs::copy_file(PAKUTO_HELPER_PROGRAM, copy);
-    const auto lines = RunAndReadLines(copy, "--delete-self");
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_FALSE(fs::exists(copy)) << "the helper did not remove itself";
-    EXPECT_EQ(lines[0], fs::canonical(temp.path()).string() + "/pakuto");
-    EXPECT_EQ(lines[2], "pakuto") << "the settings file would become \"pakuto (deleted).ini\"";
+TEST(ExecutablePath, CopiesStartedElsewhere) {
+    const CopyCase cases[] = {
+        {"dotted name in a folder with a space", "some dir/tool.v2.bin", "some dir/tool.v2.bin", "",
+         "some dir", "tool.v2"},
+        {"through a symbolic link: the real file", "real/pakuto", "launcher.sh", "", "real", "pakuto"},
+        {"name starting with a dot is kept whole", ".hidden", ".hidden", "", "", ".hidden"},
+        // Not "pakuto (deleted)", which would name another settings file.
+        {"removed while running keeps its name", "pakuto", "pakuto", "--delete-self", "", "pakuto"},
+    };
+    for (const CopyCase& c : cases) {
+        TempFolder temp;
+        const fs::path copy = temp.path() / c.copy;
+        fs::create_directories(copy.parent_path());
+        fs::copy_file(PAKUTO_HELPER_PROGRAM, copy);
+        const fs::path started = temp.path() / c.started;
+        if (started != copy) fs::create_symlink(copy, started);
+        const std::string folder = fs::canonical(temp.path() / c.folder).string();
+        EXPECT_EQ(RunAndReadLines(started.string(), c.argument),
+                  (std::vector<std::string>{folder + "/" + copy.filename().string(), folder, c.base}))
+            << c.name;
+        if (*c.argument != '\0') {
+            EXPECT_FALSE(fs::exists(copy)) << "the helper did not remove itself";
+        }
+    }
 }
 
 }  // namespace

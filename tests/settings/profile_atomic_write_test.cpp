@@ -54,27 +54,19 @@ constexpr const char* kRootSkip =
     "running as root, which ignores permission bits, and a child dropped to the unprivileged user 'nobody' "
     "could not be started or could not reach the temporary folder; this case cannot fail here";
 
-TEST(ProfileAtomicWrite, LeavesOnlyTheSettingsFileBehind) {
-    TempFolder folder;
-    const std::string path = folder.File("pakuto.ini");
-    for (int i = 0; i < 20; ++i) {
-        ASSERT_TRUE(WriteProfileString("Main", "Counter", std::to_string(i), path));
-    }
-    ASSERT_TRUE(WriteProfileString("Main", "Counter", std::nullopt, path));
-    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"pakuto.ini"});
-    EXPECT_EQ(ReadBytes(path), "[Main]\n");
-}
-
-TEST(ProfileAtomicWrite, ReplacesTheFileInsteadOfRewritingIt) {
+TEST(ProfileAtomicWrite, ReplacesTheFileWholeKeepingItsModeAndNothingElse) {
     TempFolder folder;
     const std::string path = folder.File("pakuto.ini");
     const std::string before = "[Main]\nDelete=0\n";
     WriteBytes(path, before);
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     const ino_t old_inode = InodeOf(path);
     // A reader that opened the old file keeps seeing the old content in full.
     const int reader = ::open(path.c_str(), O_RDONLY);
     ASSERT_GE(reader, 0);
     ASSERT_TRUE(WriteProfileString("Main", "Delete", "1", path));
+    ASSERT_TRUE(WriteProfileString("Main", "Counter", "2", path));
+    ASSERT_TRUE(WriteProfileString("Main", "Counter", std::nullopt, path));
     std::string seen(before.size() + 8, '\0');
     const ssize_t n = ::pread(reader, seen.data(), seen.size(), 0);
     ::close(reader);
@@ -83,15 +75,8 @@ TEST(ProfileAtomicWrite, ReplacesTheFileInsteadOfRewritingIt) {
     EXPECT_EQ(seen, before);
     EXPECT_NE(InodeOf(path), old_inode);
     EXPECT_EQ(ReadBytes(path), "[Main]\nDelete=1\n");
-}
-
-TEST(ProfileAtomicWrite, KeepsPermissionBits) {
-    TempFolder folder;
-    const std::string path = folder.File("pakuto.ini");
-    WriteBytes(path, "[Main]\nDelete=0\n");
-    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    ASSERT_TRUE(WriteProfileString("Main", "Delete", "1", path));
     EXPECT_EQ(ModeOf(path), 0640u);
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"pakuto.ini"}) << "a temporary file stayed";
 }
 
 TEST(ProfileAtomicWrite, NewFileGetsTheUsualModeLessUmask) {
@@ -118,75 +103,59 @@ TEST(ProfileAtomicWrite, WritesThroughASymbolicLinkAndKeepsTheLink) {
     EXPECT_EQ(fs::directory_iterator(folder.path() / "real")->path().filename(), "settings.ini");
 }
 
-TEST(ProfileAtomicWrite, RefusesALinkToNothing) {
-    TempFolder folder;
-    const std::string link = folder.File("pakuto.ini");
-    fs::create_symlink(folder.File("nowhere/settings.ini"), link);
-    EXPECT_FALSE(WriteProfileString("Main", "Delete", "1", link));
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"pakuto.ini"});
+TEST(ProfileAtomicWrite, PathWithoutAFolderFailsAndCreatesNothing) {
+    for (const bool via_link : {false, true}) {
+        TempFolder folder;
+        std::string path = folder.File("missing/pakuto.ini");
+        if (via_link) {
+            fs::create_symlink(path, folder.File("pakuto.ini"));
+            path = folder.File("pakuto.ini");
+        }
+        EXPECT_FALSE(WriteProfileString("Main", "Delete", "1", path)) << "via link: " << via_link;
+        EXPECT_EQ(folder.Entries().size(), via_link ? 1u : 0u) << "via link: " << via_link;
+        if (via_link) {
+            EXPECT_TRUE(fs::is_symlink(path));
+        }
+    }
 }
 
-TEST(ProfileAtomicWrite, FailsCleanlyInAMissingFolder) {
-    TempFolder folder;
-    EXPECT_FALSE(WriteProfileString("Main", "Delete", "1", folder.File("missing/pakuto.ini")));
-    EXPECT_TRUE(folder.Entries().empty());
-}
+// Each case: the folder's and the file's mode, and what a read gives with default 7 where permissions
+// are enforced. None of them may be written, and none may lose a byte or gain a temporary file.
+struct PermissionCase {
+    const char* name;
+    mode_t folder_mode, file_mode;
+    int read;
+};
 
-TEST(ProfileAtomicWrite, ReadOnlyFolderKeepsOldContentAndNoTemporaryFile) {
-    TempFolder folder;
-    const fs::path sub = folder.path() / "ro";
-    fs::create_directory(sub);
-    const std::string path = (sub / "pakuto.ini").string();
-    const std::string before = "[Main]\r\nDelete=0\r\n; keep\r\n";
-    WriteBytes(path, before);
-    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
-    ASSERT_EQ(::chmod(sub.c_str(), 0555), 0);
-    const auto result =
-        RunWithPermissionsEnforced(sub, [&] { return WriteProfileString("Main", "Delete", "1", path); });
-    if (!result) GTEST_SKIP() << kRootSkip;
-    EXPECT_FALSE(*result);
-    EXPECT_EQ(ReadBytes(path), before);
-    std::vector<std::string> entries;
-    for (const auto& e : fs::directory_iterator(sub)) entries.push_back(e.path().filename().string());
-    EXPECT_EQ(entries, std::vector<std::string>{"pakuto.ini"});
-}
-
-TEST(ProfileAtomicWrite, ReadOnlyFileIsNotReplaced) {
-    TempFolder folder;
-    const fs::path sub = folder.path() / "rw";
-    fs::create_directory(sub);
-    ASSERT_EQ(::chmod(sub.c_str(), 0777), 0);
-    const std::string path = (sub / "pakuto.ini").string();
-    const std::string before = "[Main]\nDelete=0\n";
-    WriteBytes(path, before);
-    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    const auto result =
-        RunWithPermissionsEnforced(sub, [&] { return WriteProfileString("Main", "Delete", "1", path); });
-    if (!result) GTEST_SKIP() << kRootSkip;
-    EXPECT_FALSE(*result);
-    EXPECT_EQ(ReadBytes(path), before);
-    EXPECT_EQ(ModeOf(path), 0444u);
-}
-
-TEST(ProfileAtomicWrite, UnreadableFileReadsAsDefaultsAndIsNotOverwritten) {
-    TempFolder folder;
-    const fs::path sub = folder.path() / "rw";
-    fs::create_directory(sub);
-    ASSERT_EQ(::chmod(sub.c_str(), 0777), 0);
-    const std::string path = (sub / "pakuto.ini").string();
-    const std::string before = "[Main]\nDelete=1\n[Other]\nkeep=me\n";
-    WriteBytes(path, before);
-    ASSERT_EQ(::chmod(path.c_str(), 0200), 0);
-    const auto read =
-        RunWithPermissionsEnforced(sub, [&] { return ReadProfileInt("Main", "Delete", 7, path) == 7; });
-    const auto write =
-        RunWithPermissionsEnforced(sub, [&] { return WriteProfileString("Main", "Delete", "0", path); });
-    if (!read || !write) GTEST_SKIP() << kRootSkip;
-    EXPECT_TRUE(*read) << "an unreadable file must give the default";
-    EXPECT_FALSE(*write) << "rewriting a file we could not read would lose its other content";
-    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-    EXPECT_EQ(ReadBytes(path), before);
+TEST(ProfileAtomicWrite, WhatMayNotBeWrittenIsKeptWhole) {
+    const PermissionCase cases[] = {
+        {"read-only folder", 0555, 0666, 1},
+        {"read-only file", 0777, 0444, 1},
+        {"unreadable file: rewriting it would lose what could not be read", 0777, 0200, 7},
+    };
+    for (const PermissionCase& c : cases) {
+        TempFolder folder;
+        const fs::path sub = folder.path() / "sub";
+        fs::create_directory(sub);
+        const std::string path = (sub / "pakuto.ini").string();
+        const std::string before = "[Main]\r\nDelete=1\r\n; keep\r\n[Other]\r\nkeep=me\r\n";
+        WriteBytes(path, before);
+        ASSERT_EQ(::chmod(path.c_str(), c.file_mode), 0);
+        ASSERT_EQ(::chmod(sub.c_str(), c.folder_mode), 0);
+        const auto read = RunWithPermissionsEnforced(
+            sub, [&] { return ReadProfileInt("Main", "Delete", 7, path) == c.read; });
+        const auto write =
+            RunWithPermissionsEnforced(sub, [&] { return WriteProfileString("Main", "Delete", "0", path); });
+        if (!read || !write) GTEST_SKIP() << kRootSkip;
+        EXPECT_TRUE(*read) << c.name << ": the read did not give " << c.read;
+        EXPECT_FALSE(*write) << c.name;
+        EXPECT_EQ(ModeOf(path), c.file_mode) << c.name;
+        ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+        EXPECT_EQ(ReadBytes(path), before) << c.name;
+        std::vector<std::string> entries;
+        for (const auto& e : fs::directory_iterator(sub)) entries.push_back(e.path().filename().string());
+        EXPECT_EQ(entries, std::vector<std::string>{"pakuto.ini"}) << c.name;
+    }
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <map>
 #include <optional>
 #include <ostream>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,52 +31,41 @@ void PrintTo(const VectorCase& c, std::ostream* os) {
 }
 
 std::string Unescape(const std::string& text) {
+    static const std::map<char, char> simple = {{'r', '\r'}, {'n', '\n'}, {'t', '\t'}, {'\\', '\\'}};
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\\' || i + 1 >= text.size()) {
             out += text[i];
-            continue;
-        }
-        const char c = text[++i];
-        if (c == 'r')
-            out += '\r';
-        else if (c == 'n')
-            out += '\n';
-        else if (c == 't')
-            out += '\t';
-        else if (c == '\\')
-            out += '\\';
-        else if (c == 'x' && i + 2 < text.size()) {
+        } else if (text[++i] == 'x' && i + 2 < text.size()) {
             out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
             i += 2;
+        } else if (simple.contains(text[i])) {
+            out += simple.at(text[i]);
         } else {
-            throw std::runtime_error("unknown escape in vector file: \\" + std::string(1, c));
+            throw std::runtime_error("unknown escape in vector file: \\" + std::string(1, text[i]));
         }
     }
     return out;
 }
 
-std::optional<std::string> Field(const std::string& text) {
-    if (text == "<null>") return std::nullopt;
-    return Unescape(text);
-}
-
 std::vector<VectorCase> LoadVectors() {
+    const auto field = [](const std::string& text) -> std::optional<std::string> {
+        if (text == "<null>") return std::nullopt;
+        return Unescape(text);
+    };
     std::vector<VectorCase> cases;
     std::ifstream in(PAKUTO_TEST_DATA_DIR "/profile-functions.tsv", std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
+    for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line.front() == '#') continue;
-        std::vector<std::string> fields;
+        std::vector<std::string> f;
         size_t start = 0;
         for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
-            fields.push_back(line.substr(start, tab - start));
+            f.push_back(line.substr(start, tab - start));
         }
-        fields.push_back(line.substr(start));
-        if (fields.size() != 7) throw std::runtime_error("vector line without 7 fields: " + line);
-        cases.push_back({fields[0], fields[1], Field(fields[2]), Field(fields[3]), Field(fields[4]),
-                         Field(fields[5]), fields[6]});
+        f.push_back(line.substr(start));
+        if (f.size() != 7) throw std::runtime_error("vector line without 7 fields: " + line);
+        cases.push_back({f[0], f[1], field(f[2]), field(f[3]), field(f[4]), field(f[5]), f[6]});
     }
     return cases;
 }
@@ -84,61 +75,33 @@ const std::vector<VectorCase>& Vectors() {
     return cases;
 }
 
-// Where we differ from the platform on purpose.
+// Where we differ from the platform on purpose, and why.
 enum class Compare { Exact, ReadWhole, BlankLinesKept };
-struct Difference {
-    Compare how;
-    const char* why;
-};
-const std::map<std::string, Difference> kDeliberate = {
+const char* const kBlankLinesWhy =
+    "blank lines are kept byte for byte; the platform drops them when it rewrites the file";
+const std::map<std::string, std::pair<Compare, const char*>> kDeliberate = {
     {"read.long-300",
      {Compare::ReadWhole,
       "values are read whole: the platform stops at 254 bytes, and the tool writing such a cut value back "
       "at shutdown lost the rest"}},
-    {"write.new-key-before-next-section",
-     {Compare::BlankLinesKept,
-      "blank lines are kept byte for byte; the platform drops them when it rewrites the file"}},
-    {"write.keeps-comments",
-     {Compare::BlankLinesKept,
-      "blank lines are kept byte for byte; the platform drops them when it rewrites the file"}},
+    {"write.new-key-before-next-section", {Compare::BlankLinesKept, kBlankLinesWhy}},
+    {"write.keeps-comments", {Compare::BlankLinesKept, kBlankLinesWhy}},
 };
 
-// Written files are compared with CRLF taken as LF: new lines are written with LF, existing lines keep
-// their own endings, and the platform writes CRLF throughout.
-std::string Lf(const std::string& text) {
+// Written files are compared with CRLF taken as LF (new lines are written with LF, existing lines keep
+// their own endings, and the platform writes CRLF throughout); `blank` says what to do with blank lines:
+// keep them, drop them, or keep only them (to count them).
+enum class Blank { Keep, Drop, Only };
+std::string Lines(const std::string& text, Blank blank) {
     std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        out += text[i];
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        const bool ended = !in.eof();  // a last line without line break stays without one
+        if (ended && !line.empty() && line.back() == '\r') line.pop_back();
+        const bool is_blank = line.find_first_not_of(" \t\r") == std::string::npos;
+        if (blank == Blank::Keep || (blank == Blank::Drop) != is_blank) out += ended ? line + "\n" : line;
     }
     return out;
-}
-
-std::string WithoutBlankLines(const std::string& text) {
-    std::string out;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        end = end == std::string::npos ? text.size() : end + 1;
-        const std::string line = text.substr(start, end - start);
-        if (line.find_first_not_of(" \t\r\n") != std::string::npos) out += line;
-        start = end;
-    }
-    return out;
-}
-
-size_t CountBlankLines(const std::string& text) {
-    return Lf(text).size() - Lf(WithoutBlankLines(text)).size();
-}
-
-// "ret=3 str=.7z" -> {3, ".7z"}
-std::pair<size_t, std::string> ParseStringResult(const std::string& result) {
-    const size_t space = result.find(' ');
-    if (!result.starts_with("ret=") || space == std::string::npos ||
-        result.compare(space + 1, 4, "str=") != 0) {
-        throw std::runtime_error("malformed string result: " + result);
-    }
-    return {std::stoul(result.substr(4, space - 4)), Unescape(result.substr(space + 5))};
 }
 
 ProfileName Name(const std::optional<std::string>& text) {
@@ -154,42 +117,39 @@ TEST_P(ProfileVector, AgreesWithPlatform) {
     const std::string path = folder.File("settings.ini");
     if (c.ini) WriteBytes(path, *c.ini);
     const auto deliberate = kDeliberate.find(c.name);
-    const Compare how = deliberate == kDeliberate.end() ? Compare::Exact : deliberate->second.how;
-    if (deliberate != kDeliberate.end()) RecordProperty("deliberate_difference", deliberate->second.why);
+    const Compare how = deliberate == kDeliberate.end() ? Compare::Exact : deliberate->second.first;
+    if (deliberate != kDeliberate.end()) RecordProperty("deliberate_difference", deliberate->second.second);
 
-    if (c.op == "string") {
-        ASSERT_TRUE(c.arg.has_value());
-        const auto [length, expected] = ParseStringResult(c.result);
-        ASSERT_EQ(length, expected.size()) << "vector's length and text disagree";
-        const std::string got = ReadProfileString(Name(c.section), Name(c.key), *c.arg, path);
+    std::smatch m;
+    if (c.op == "string" && std::regex_match(c.result, m, std::regex("ret=(\\d+) str=(.*)"))) {
+        const std::string expected = Unescape(m[2]);
+        ASSERT_EQ(std::stoul(m[1]), expected.size()) << "vector's length and text disagree";
+        const std::string got = ReadProfileString(Name(c.section), Name(c.key), c.arg.value(), path);
         if (how == Compare::ReadWhole) {
             // The platform's answer is the first 254 bytes of the stored value; ours is all of it.
             const size_t eq = c.ini->find('=');
-            const std::string whole = c.ini->substr(eq + 1, c.ini->find("\r\n", eq) - eq - 1);
             ASSERT_EQ(expected.size(), 254u);
+            EXPECT_EQ(got, c.ini->substr(eq + 1, c.ini->find("\r\n", eq) - eq - 1));
             EXPECT_GT(got.size(), expected.size());
-            EXPECT_EQ(got.substr(0, expected.size()), expected);
-            EXPECT_EQ(got, whole);
+            EXPECT_TRUE(got.starts_with(expected));
         } else {
             EXPECT_EQ(got, expected);
         }
-    } else if (c.op == "int") {
-        ASSERT_TRUE(c.arg.has_value() && c.result.starts_with("int="));
-        const int got = ReadProfileInt(Name(c.section), Name(c.key), std::stoi(*c.arg), path);
+    } else if (c.op == "int" && c.result.starts_with("int=")) {
+        const int got = ReadProfileInt(Name(c.section), Name(c.key), std::stoi(c.arg.value()), path);
         EXPECT_EQ(got, std::stoi(c.result.substr(4)));
-    } else if (c.op == "write") {
-        ASSERT_TRUE(c.result.starts_with("file="));
+    } else if (c.op == "write" && c.result.starts_with("file=")) {
         const std::string expected = Unescape(c.result.substr(5));
         ASSERT_TRUE(WriteProfileString(Name(c.section), Name(c.key), Name(c.arg), path));
         const std::string got = ReadBytes(path);
         if (how == Compare::BlankLinesKept) {
-            EXPECT_EQ(Lf(WithoutBlankLines(got)), Lf(WithoutBlankLines(expected)));
-            EXPECT_EQ(CountBlankLines(got), CountBlankLines(*c.ini)) << "a blank line was lost";
+            EXPECT_EQ(Lines(got, Blank::Drop), Lines(expected, Blank::Drop));
+            EXPECT_EQ(Lines(got, Blank::Only), Lines(*c.ini, Blank::Only)) << "a blank line was lost";
         } else {
-            EXPECT_EQ(Lf(got), Lf(expected));
+            EXPECT_EQ(Lines(got, Blank::Keep), Lines(expected, Blank::Keep));
         }
     } else {
-        FAIL() << "unknown operation in vector file: " << c.op;
+        FAIL() << "malformed vector: " << c.op << " " << c.result;
     }
 }
 
