@@ -4,9 +4,9 @@ keep screenshots, close it; plus helpers that lay out source trees and read arch
 independent readers (Python's zipfile and unzip -t)."""
 
 import argparse
+import configparser
 import os
 import subprocess
-import sys
 import tempfile
 import unittest
 import zipfile
@@ -32,22 +32,9 @@ def listing(root):
     found = set()
     for folder, dirs, files in os.walk(root):
         rel = os.path.relpath(folder, root)
-        for d in dirs:
-            found.add(os.path.normpath(os.path.join(rel, d)) + "/")
-        for f in files:
-            found.add(os.path.normpath(os.path.join(rel, f)))
+        found.update(os.path.normpath(os.path.join(rel, d)) + "/" for d in dirs)
+        found.update(os.path.normpath(os.path.join(rel, f)) for f in files)
     return found
-
-
-def read_ini(path):
-    """The [Main] keys of the settings file, in file order."""
-    values = []
-    with open(path, encoding="utf-8") as f:
-        for line in f.read().splitlines():
-            if "=" in line and not line.startswith(("[", ";")):
-                key, value = line.split("=", 1)
-                values.append((key.strip(), value.strip()))
-    return values
 
 
 def parse(argv):
@@ -65,9 +52,8 @@ class ToolDropCase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.tmp = support.temp_dir()
-        cls.exe, note = pakuto_tool.install(support.OPTIONS.build_dir, support.OPTIONS.cmake,
-                                            os.path.join(cls.tmp.name, "prefix"))
-        print(f"\n{note}: {cls.exe}", file=sys.stderr)
+        cls.exe = pakuto_tool.install(support.OPTIONS.build_dir, support.OPTIONS.cmake,
+                                      os.path.join(cls.tmp.name, "prefix"))
         cls.ini = os.path.join(os.path.dirname(cls.exe), "pakuto.ini")
 
     @classmethod
@@ -95,22 +81,26 @@ class ToolDropCase(unittest.TestCase):
         self.tool.wait_for_window()
         self.assertEqual(self.tool.title(), pakuto_tool.VERSION_TEXT)
 
-    def drag(self, paths, at, timeout=90):
-        x, y = at
-        return subprocess.run([os.path.join(support.OPTIONS.tools, "xdnd-drag"),
-                               "--window", str(self.tool.window), "--at", f"{x},{y}",
-                               "--timeout", str(timeout), *paths],
-                              env=self.tool.env, capture_output=True, timeout=timeout + 30)
+    def drag(self, paths, at, timeout=90, **popen):
+        """Runs our drag source onto the window at `at` (pixels in the window); with `popen`
+        arguments it is started in the background and its Popen returned."""
+        args = [os.path.join(support.OPTIONS.tools, "xdnd-drag"), "--window", str(self.tool.window),
+                "--at", "%d,%d" % at, "--timeout", str(timeout), *paths]
+        if popen:
+            return support.spawn(args, env=self.tool.env, **popen)
+        return subprocess.run(args, env=self.tool.env, capture_output=True, timeout=timeout + 30)
 
-    def drop_on_list(self, paths):
+    def drop_on_list(self, paths, wait_done=True):
         result = self.drag(paths, self.tool.point(pakuto_tool.LIST_TWIPS))
         self.assertEqual(result.returncode, 0,
                          result.stderr.decode(errors="replace") + self.tool.log_tail())
         # The dispatch starts right after the drop is reported finished; a caption that stays idle
         # means the drop reached the list but started nothing.
         support.wait_until(lambda: self.tool.title() != pakuto_tool.VERSION_TEXT, 10,
-                           "the caption to leave the idle text after the drop", proc=self.tool.proc)
-        self.tool.wait_for_title(DONE)
+                           "the caption to leave the idle text after the drop", proc=self.tool.proc,
+                           interval=0.01)
+        if wait_done:
+            self.tool.wait_for_title(DONE)
 
     def keep_screenshot(self, name):
         """The whole display, and the window alone (the picture a README can show)."""
@@ -123,19 +113,26 @@ class ToolDropCase(unittest.TestCase):
         self.assertEqual(size, support.window_geometry(self.tool.env, self.tool.window)[2:])
 
     def close_and_check(self):
-        self.assertEqual(self.tool.close(support.OPTIONS.tools), 0, self.tool.log_tail())
+        """Closes the window as a window manager does; the tool must end with 0, leave no window and
+        have saved its settings, which are returned ({key: value} of [Main])."""
+        self.tool.request_close(support.OPTIONS.tools)
+        self.assertEqual(self.tool.wait_exit(), 0, self.tool.log_tail())
         self.assertFalse(support.find_windows(self.tool.env, pakuto_tool.MAIN_TITLE_PATTERN))
         self.assertTrue(os.path.isfile(self.ini), "closing the window must save the settings")
-        return dict(read_ini(self.ini))
+        ini = configparser.RawConfigParser()
+        ini.optionxform = str
+        ini.read(self.ini, encoding="utf-8")
+        return dict(ini["Main"])
 
     def assert_archive(self, archive, expected):
-        """The archive holds exactly the files `expected` ({name: bytes}) and passes unzip -t."""
+        """The archive holds exactly the files `expected` ({name: bytes}, names compared as the bytes
+        the archive stores) and passes unzip -t."""
         self.assertTrue(os.path.isfile(archive), f"{archive} was not made")
         test = subprocess.run(["unzip", "-t", archive], capture_output=True, timeout=60)
         self.assertEqual(test.returncode, 0, test.stdout.decode(errors="replace"))
         with zipfile.ZipFile(archive) as z:
             self.assertIsNone(z.testzip())
-            names = [n for n in z.namelist() if not n.endswith("/")]
-            self.assertCountEqual(names, expected.keys())
-            for name, data in expected.items():
-                self.assertEqual(z.read(name), data, f"{name} in {archive}")
+            # Stored names are UTF-8 when the entry is flagged so, otherwise code page 437.
+            found = {i.filename.encode("utf-8" if i.flag_bits & 0x800 else "cp437"): z.read(i)
+                     for i in z.infolist() if not i.is_dir()}
+        self.assertEqual(found, {os.fsencode(name): data for name, data in expected.items()}, archive)

@@ -130,10 +130,6 @@ class Xvfb:
         env.update(extra)
         return env
 
-    def stop(self):
-        if self.proc is not None:
-            stop(self.proc)
-
 
 def run(args, env, timeout=20, **kwargs):
     return subprocess.run(args, env=env, capture_output=True, timeout=timeout, **kwargs)

@@ -1,51 +1,35 @@
 """pakuto_tool - puts the real tool where a user would have it and runs it on the test display:
-installed with `cmake --install` into a temporary prefix (bin/pakuto, lib/lib7-zip32.so), started with
-Qt's xcb platform, a private HOME and XDG folders, and its window found and measured through X."""
+installed with `cmake --install` into a temporary prefix, started with Qt's xcb platform, a private
+HOME and XDG folders, and its window found and measured through X."""
 
 import os
-import shutil
 import signal
 import subprocess
 import time
 
 import e2e_support as support
 
-LIBRARY = "lib7-zip32.so"
 MAIN_TITLE_PATTERN = "^Pakuto Ver"
 VERSION_TEXT = "Pakuto Ver.1.0.1"
 
-# The window's layout in twips: client area and the result list, the only drop target; and the
-# "拡張子" label, a point of the window that takes no drops.
+# The window's client area in twips; the result list, the only drop target; the "拡張子" label, a
+# point of the window that takes no drops.
 CLIENT_TWIPS = (4365, 2310)
 LIST_TWIPS = (30, 600, 4305, 1680)
 LABEL_TWIPS = (90, 90, 540, 180)
-# Where the window stands on the screen, in twips.
-WINDOW_POSITION_TWIPS = (500, 500)
 
 
 def install(build_dir, cmake, prefix):
-    """Installs the build into `prefix`; returns (path of bin/pakuto, note). A file the install rules
-    do not place yet (bin/pakuto, lib/lib7-zip32.so) is taken from the build tree, which has the same
-    bin/ and lib/ layout, and the note names it."""
+    """Installs the build into `prefix` and returns the path of bin/pakuto; fails unless the install
+    rules place both the tool and the archiver library where the tool's start-up looks for it."""
     result = subprocess.run([cmake, "--install", build_dir, "--prefix", prefix],
                             capture_output=True, timeout=300)
     if result.returncode != 0:
         raise AssertionError("cmake --install failed:\n" + result.stderr.decode(errors="replace"))
-    taken = []
-    for rel in (os.path.join("bin", "pakuto"), os.path.join("lib", LIBRARY)):
-        installed = os.path.join(prefix, rel)
-        if os.path.isfile(installed):
-            continue
-        built = os.path.join(build_dir, rel)
-        if not os.path.isfile(built):
-            raise AssertionError(f"{built} was not built: build the whole project before this test")
-        os.makedirs(os.path.dirname(installed), exist_ok=True)
-        shutil.copy2(built, installed)
-        taken.append(rel)
-    exe = os.path.join(prefix, "bin", "pakuto")
-    if not taken:
-        return exe, "installed with cmake --install"
-    return exe, "NOTE: no install rule places " + " and ".join(taken) + " yet; taken from the build tree"
+    for rel in ("bin/pakuto", "lib/lib7-zip32.so"):
+        if not os.path.isfile(os.path.join(prefix, rel)):
+            raise AssertionError(f"cmake --install placed no {rel} (build the whole project first)")
+    return os.path.join(prefix, "bin", "pakuto")
 
 
 def tool_env(display, home):
@@ -63,7 +47,6 @@ class Running:
     """One run of the tool: its process, its log, and the window it shows."""
 
     def __init__(self, exe, env, log_path):
-        self.exe = exe
         self.env = env
         self.log_path = log_path
         self.log = open(log_path, "wb")
@@ -98,20 +81,12 @@ class Running:
         return (round(width * (left + w / 2) / CLIENT_TWIPS[0]),
                 round(height * (top + h / 2) / CLIENT_TWIPS[1]))
 
-    def placement_error(self):
-        """How far, in pixels, the window stands from its place on the screen (500/500 twips),
-        with twips scaled by the window's own size as above."""
-        x, y, width, height = support.window_geometry(self.env, self.window)
-        return (abs(x - width * WINDOW_POSITION_TWIPS[0] / CLIENT_TWIPS[0]),
-                abs(y - height * WINDOW_POSITION_TWIPS[1] / CLIENT_TWIPS[1]))
-
-    def close(self, tools, timeout=30):
-        """Closes the window as a window manager's close box does; returns the exit code."""
+    def request_close(self, tools):
+        """Asks the window to close as a window manager's close box does."""
         result = subprocess.run([os.path.join(tools, "wm-close"), str(self.window)], env=self.env,
                                 capture_output=True, timeout=20)
         if result.returncode != 0:
             raise AssertionError("wm-close failed: " + result.stderr.decode(errors="replace"))
-        return self.wait_exit(timeout)
 
     def wait_exit(self, timeout=30):
         deadline = time.monotonic() + timeout

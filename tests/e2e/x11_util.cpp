@@ -92,7 +92,6 @@ Atoms InternAtoms(Display* dpy) {
     a.xdndActionList = get("XdndActionList");
     a.uriList = get("text/uri-list");
     a.targets = get("TARGETS");
-    a.atom = XA_ATOM;
     a.utf8String = get("UTF8_STRING");
     a.netWmName = get("_NET_WM_NAME");
     a.wmProtocols = get("WM_PROTOCOLS");

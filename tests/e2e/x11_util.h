@@ -1,5 +1,5 @@
-// x11_util.h - small raw-Xlib helpers shared by the end-to-end test programs (drag source, drop
-// receiver, window closer): XDND atoms, timed event waits, server timestamps, window lookup by title.
+// x11_util.h - small raw-Xlib helpers shared by the end-to-end test programs (drag source and
+// window closer): XDND atoms, timed event waits, server timestamps, window lookup by title.
 // Plain Xlib on purpose: these programs must not share the toolkit of the program under test.
 #pragma once
 
@@ -26,7 +26,7 @@ enum ExitCode : int {
 struct Atoms {
     Atom xdndAware, xdndProxy, xdndEnter, xdndPosition, xdndStatus, xdndLeave, xdndDrop, xdndFinished;
     Atom xdndSelection, xdndTypeList, xdndActionCopy, xdndActionList;
-    Atom uriList, targets, atom, utf8String, netWmName, wmProtocols, wmDeleteWindow;
+    Atom uriList, targets, utf8String, netWmName, wmProtocols, wmDeleteWindow;
 };
 
 using Clock = std::chrono::steady_clock;
