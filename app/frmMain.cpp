@@ -20,6 +20,7 @@
 #include "clsIniFile.h"
 #include "frmAbout.h"
 #include "mMain.h"
+#include "settings_location.h"
 
 namespace {
 
@@ -168,7 +169,8 @@ void frmMain::closeEvent(QCloseEvent* event) {
         return;
     }
     closeRequested_ = false;
-    if (!settingsFile_.empty()) {
+    // The folder of a per-user settings file is made only now, when there is something to write.
+    if (!settingsFile_.empty() && PrepareSettingsFolder(settingsFile_)) {
         clsIniFile ini;
         ini.SetPathIniFile(settingsFile_);
         ini.SetSection(mMain::kSection);

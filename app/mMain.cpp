@@ -8,6 +8,7 @@
 #include "executable_path.h"
 #include "frmMain.h"
 #include "pakuto_version.h"
+#include "settings_location.h"
 
 namespace mMain {
 
@@ -34,8 +35,9 @@ StartupPaths CurrentStartupPaths() {
     StartupPaths paths;
     const std::string folder = ExecutableFolder();
     const std::string baseName = ExecutableBaseName();
-    // Without a known executable there is no settings file: defaults apply and nothing is written.
-    if (!folder.empty() && !baseName.empty()) paths.settingsFile = folder + "/" + baseName + ".ini";
+    // Beside the executable, or the user's configuration folder for a copy that cannot write its own
+    // folder. Without a known executable there is none: defaults apply and nothing is written.
+    paths.settingsFile = SettingsFileLocation(folder, baseName);
     paths.library = mSevenZip32APIs::CurrentSearchPlaces();
     return paths;
 }

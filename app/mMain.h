@@ -38,7 +38,8 @@ struct StartupPaths {
     mSevenZip32APIs::LibrarySearchPlaces library;
 };
 
-// This process's paths: <executable folder>/<executable base name>.ini and CurrentSearchPlaces().
+// This process's paths: the settings file <executable base name>.ini beside the executable (or in the
+// user's configuration folder when the executable's folder is not writable) and CurrentSearchPlaces().
 StartupPaths CurrentStartupPaths();
 
 // A stored check box state as the box shows it: 0, 1 and 2 as they are; any other number (not a

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "app_test_support.h"
+#include "executable_path.h"
 
 using mMain::strCommandLine;
 
@@ -48,6 +49,28 @@ private slots:
         QCOMPARE(strCommandLine, std::string("a -tzip -hide -mx=9 -mfb=64 -mpass=4"));
         CloseByUser(w);
         QCOMPARE(inst.ReadSettings(), kDefaultFile);
+    }
+
+    void perUserSettingsFolderIsMadeOnlyAtClose() {
+        Installation inst;
+        mMain::StartupPaths paths = inst.Paths();
+        const std::string folder = inst.root() + "/config/pakuto";
+        paths.settingsFile = folder + "/pakuto.ini";
+        QCOMPARE(mMain::Main(paths), mMain::StartupResult::Shown);
+        QVERIFY(!std::filesystem::exists(inst.root() + "/config"));  // a start alone leaves no trace
+        CloseByUser(mMain::MainWindow());
+        QFile file(QString::fromStdString(paths.settingsFile));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), kDefaultFile);
+        QCOMPARE(std::filesystem::status(folder).permissions() & std::filesystem::perms::all,
+                 std::filesystem::perms::owner_all);
+    }
+
+    void thisProgramsSettingsLieBesideIt() {
+        // The test program's folder (the build tree) is writable, so its settings file is beside it.
+        const mMain::StartupPaths paths = mMain::CurrentStartupPaths();
+        QCOMPARE(paths.settingsFile, ExecutableFolder() + "/" + ExecutableBaseName() + ".ini");
+        QCOMPARE(paths.library.executableFolder, ExecutableFolder());
     }
 
     void secondRunReadsWhatTheFirstWrote() {
