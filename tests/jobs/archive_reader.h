@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <map>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -77,28 +78,18 @@ with zipfile.ZipFile(sys.argv[1]) as z:
         sys.exit('bad CRC: ' + bad)
     for i in z.infolist():
         raw = i.filename.encode('utf-8' if i.flag_bits & 0x800 else 'cp437')
-        print(raw.hex(), i.file_size, i.external_attr >> 16, z.read(i).hex())
+        print(raw.hex() or '-', i.file_size, i.external_attr >> 16, z.read(i).hex() or '-')
 )PY";
     const ProgramResult run = RunProgram({PAKUTO_TEST_PYTHON, "-c", script, archive});
     if (run.exitCode != 0) throw std::runtime_error("zipfile cannot read " + archive);
     std::map<std::string, ZipEntry> entries;
-    size_t start = 0;
-    while (start < run.out.size()) {
-        size_t end = run.out.find('\n', start);
-        if (end == std::string::npos) end = run.out.size();
-        const std::string line = run.out.substr(start, end - start);
-        start = end + 1;
-        std::vector<std::string> fields;
-        size_t from = 0;
-        for (size_t space; (space = line.find(' ', from)) != std::string::npos; from = space + 1)
-            fields.push_back(line.substr(from, space - from));
-        fields.push_back(line.substr(from));
-        if (fields.size() != 4) throw std::runtime_error("unexpected zipfile output: " + line);
+    std::istringstream lines(run.out);
+    for (std::string name, content; lines >> name;) {
         ZipEntry entry;
-        entry.name = FromHex(fields[0]);
-        entry.size = std::stoull(fields[1]);
-        entry.unixMode = static_cast<std::uint32_t>(std::stoul(fields[2]));
-        entry.content = FromHex(fields[3]);
+        if (!(lines >> entry.size >> entry.unixMode >> content))
+            throw std::runtime_error("unexpected zipfile output");
+        entry.name = FromHex(name);
+        entry.content = FromHex(content);
         entries[entry.name] = entry;
     }
     return entries;

@@ -7,151 +7,75 @@
 #include <vector>
 
 #include "CompactPath.h"
-#include "recording_window.h"
 
 namespace {
 
 using mMain::CompactPath;
+using Texts = std::vector<std::string>;
 
 // Shortens `path` at 100 twips per byte and returns every text that was measured, in order, followed
 // by the result. The measured texts are the passes of the shortening loop.
-std::vector<std::string> Passes(const std::string& path, int maxWidth, char sep) {
-    std::vector<std::string> seen;
-    const std::string result = CompactPath(
-        path,
-        [&seen](const std::string& text) {
-            seen.push_back(text);
-            return 100 * static_cast<int>(text.size());
-        },
-        maxWidth, sep);
-    seen.push_back(result);
+Texts Passes(const std::string& path, int maxWidth, char sep) {
+    Texts seen;
+    const auto measure = [&seen](const std::string& text) {
+        seen.push_back(text);
+        return 100 * static_cast<int>(text.size());
+    };
+    seen.push_back(CompactPath(path, measure, maxWidth, sep));
     return seen;
 }
 
-using Texts = std::vector<std::string>;
+struct CompactCase {
+    const char* name;
+    std::string path;
+    int width;
+    char sep;
+    Texts passes;  // the measured texts, then the result
+};
 
-TEST(CompactPathDrive, FitsUnchanged) {
-    EXPECT_EQ(Passes(R"(C:\Documents\Work\Reports\data.zip)", 4000, '\\'),
-              (Texts{R"(C:\Documents\Work\Reports\data.zip)", R"(C:\Documents\Work\Reports\data.zip)"}));
+TEST(CompactPath, PassesInOrder) {
+    // clang-format off
+    const CompactCase cases[] = {
+        {"fits unchanged", R"(C:\Documents\Work\Reports\data.zip)", 4000, '\\',
+         {R"(C:\Documents\Work\Reports\data.zip)", R"(C:\Documents\Work\Reports\data.zip)"}},
+        {"drive: folders, then drive, then marker", R"(C:\Documents\Work\Reports\data.zip)", 1000, '\\',
+         {R"(C:\Documents\Work\Reports\data.zip)", R"(C:\...\Work\Reports\data.zip)",
+          R"(C:\...\Reports\data.zip)", R"(C:\...\data.zip)", R"(...\data.zip)", "data.zip"}},
+        {"file in drive root", R"(C:\a.zip)", 300, '\\', {R"(C:\a.zip)", "C:a.zip", "a.zip"}},
+        {"network path grows first, then shrinks", R"(\\srv\share\dir\f.zip)", 1000, '\\',
+         {R"(\\srv\share\dir\f.zip)", R"(\...\srv\share\dir\f.zip)", R"(\...\share\dir\f.zip)",
+          R"(\...\dir\f.zip)", R"(\...\f.zip)", R"(\...\f.zip)"}},
+        {"empty text is never measured", "", 0, '\\', {""}},
+        {"short dot folder is one name like any other", R"(C:\.a\b\c\x.zip)", 1400, '\\',
+         {R"(C:\.a\b\c\x.zip)", R"(C:\...\b\c\x.zip)", R"(C:\...\c\x.zip)", R"(C:\...\c\x.zip)"}},
+        {"two-character dot folder runs down to the name", R"(D:\.m\longname.zip)", 500, '\\',
+         {R"(D:\.m\longname.zip)", R"(D:\...\longname.zip)", R"(...\longname.zip)", "longname.zip"}},
+        {"two-character dot folder with empty name", R"(D:\.m\)", 100, '\\',
+         {R"(D:\.m\)", R"(D:\...\)", R"(...\)", ""}},
+        {"slash path with dot folders", "/home/u/.a/.cache/x.zip", 700, '/',
+         {"/home/u/.a/.cache/x.zip", "/.../u/.a/.cache/x.zip", "/.../.a/.cache/x.zip", "/.../.cache/x.zip",
+          "/.../x.zip", ".../x.zip", "x.zip"}},
+        {"slash: folders, then marker", "/Documents/Work/Reports/data.zip", 1000, '/',
+         {"/Documents/Work/Reports/data.zip", "/.../Work/Reports/data.zip", "/.../Reports/data.zip",
+          "/.../data.zip", ".../data.zip", "data.zip"}},
+        {"slash: file in root", "/a.zip", 300, '/', {"/a.zip", "a.zip"}},
+        {"slash: folder with empty name", "/src/", 100, '/', {"/src/", "/.../", ".../", ""}},
+        {"doubled separator after root", "//docs.zip", 500, '/',
+         {"//docs.zip", "/.../docs.zip", ".../docs.zip", "docs.zip"}},
+        {"text without separator is never measured", "plain.zip", 1, '/', {"plain.zip"}},
+        {"colon in a first folder is no drive", "/:/ab/x.zip", 1000, '/',
+         {"/:/ab/x.zip", "/.../ab/x.zip", "/.../x.zip", "/.../x.zip"}},
+        {"backslash is an ordinary byte", R"(/w\x/y/a.zip)", 1100, '/',
+         {R"(/w\x/y/a.zip)", "/.../y/a.zip", "/.../a.zip", "/.../a.zip"}},
+    };
+    // clang-format on
+    for (const CompactCase& c : cases) EXPECT_EQ(Passes(c.path, c.width, c.sep), c.passes) << c.name;
 }
 
-TEST(CompactPathDrive, RemovesOneFolderPerPass) {
-    EXPECT_EQ(Passes(R"(C:\Documents\Work\Reports\data.zip)", 2000, '\\'),
-              (Texts{R"(C:\Documents\Work\Reports\data.zip)", R"(C:\...\Work\Reports\data.zip)",
-                     R"(C:\...\Reports\data.zip)", R"(C:\...\data.zip)", R"(C:\...\data.zip)"}));
-}
-
-TEST(CompactPathDrive, DropsDriveThenMarker) {
-    EXPECT_EQ(Passes(R"(C:\Documents\Work\Reports\data.zip)", 1000, '\\'),
-              (Texts{R"(C:\Documents\Work\Reports\data.zip)", R"(C:\...\Work\Reports\data.zip)",
-                     R"(C:\...\Reports\data.zip)", R"(C:\...\data.zip)", R"(...\data.zip)", "data.zip"}));
-}
-
-TEST(CompactPathDrive, BareNameEvenWhenTooWide) {
-    EXPECT_EQ(CompactPath(R"(C:\Documents\Work\Reports\data.zip)",
-                          [](const std::string& t) { return 100 * int(t.size()); }, 500, '\\'),
-              "data.zip");
-}
-
-TEST(CompactPathDrive, FileInDriveRoot) {
-    EXPECT_EQ(Passes(R"(C:\a.zip)", 300, '\\'), (Texts{R"(C:\a.zip)", "C:a.zip", "a.zip"}));
-}
-
-TEST(CompactPathDrive, FolderWithEmptyName) {
-    EXPECT_EQ(Passes(R"(C:\src\)", 100, '\\'), (Texts{R"(C:\src\)", R"(C:\...\)", R"(...\)", ""}));
-}
-
-TEST(CompactPathDrive, NetworkPathGrowsFirstThenShrinks) {
-    EXPECT_EQ(Passes(R"(\\srv\share\dir\f.zip)", 1000, '\\'),
-              (Texts{R"(\\srv\share\dir\f.zip)", R"(\...\srv\share\dir\f.zip)", R"(\...\share\dir\f.zip)",
-                     R"(\...\dir\f.zip)", R"(\...\f.zip)", R"(\...\f.zip)"}));
-}
-
-TEST(CompactPathDrive, EmptyText) {
-    int calls = 0;
-    EXPECT_EQ(CompactPath(
-                  "", [&calls](const std::string&) { return ++calls; }, 0, '\\'),
-              "");
-    EXPECT_EQ(calls, 0);
-}
-
-TEST(CompactPathDotNames, ShortDotFolderIsOneNameLikeAnyOther) {
-    EXPECT_EQ(Passes(R"(C:\.a\b\c\x.zip)", 1400, '\\'),
-              (Texts{R"(C:\.a\b\c\x.zip)", R"(C:\...\b\c\x.zip)", R"(C:\...\c\x.zip)", R"(C:\...\c\x.zip)"}));
-}
-
-TEST(CompactPathDotNames, LongDotFolder) {
-    EXPECT_EQ(Passes(R"(C:\.git\src\x.zip)", 1600, '\\'),
-              (Texts{R"(C:\.git\src\x.zip)", R"(C:\...\src\x.zip)", R"(C:\...\src\x.zip)"}));
-}
-
-TEST(CompactPathDotNames, TwoCharDotFolderUnderDriveRunsDownToName) {
-    EXPECT_EQ(
-        Passes(R"(D:\.m\longname.zip)", 500, '\\'),
-        (Texts{R"(D:\.m\longname.zip)", R"(D:\...\longname.zip)", R"(...\longname.zip)", "longname.zip"}));
-    EXPECT_EQ(Passes(R"(D:\.m\)", 100, '\\'), (Texts{R"(D:\.m\)", R"(D:\...\)", R"(...\)", ""}));
-}
-
-TEST(CompactPathDotNames, SlashPathWithDotFolders) {
-    EXPECT_EQ(Passes("/home/u/.a/.cache/x.zip", 700, '/'),
-              (Texts{"/home/u/.a/.cache/x.zip", "/.../u/.a/.cache/x.zip", "/.../.a/.cache/x.zip",
-                     "/.../.cache/x.zip", "/.../x.zip", ".../x.zip", "x.zip"}));
-}
-
-TEST(CompactPathSlash, FitsUnchanged) {
-    EXPECT_EQ(CompactPath(
-                  "/Documents/Work/Reports/data.zip",
-                  [](const std::string& t) { return 100 * int(t.size()); }, 4000),
-              "/Documents/Work/Reports/data.zip");
-}
-
-TEST(CompactPathSlash, RemovesOneFolderPerPass) {
-    EXPECT_EQ(Passes("/Documents/Work/Reports/data.zip", 2000, '/'),
-              (Texts{"/Documents/Work/Reports/data.zip", "/.../Work/Reports/data.zip",
-                     "/.../Reports/data.zip", "/.../data.zip", "/.../data.zip"}));
-}
-
-TEST(CompactPathSlash, DropsMarkerLast) {
-    EXPECT_EQ(Passes("/Documents/Work/Reports/data.zip", 1000, '/'),
-              (Texts{"/Documents/Work/Reports/data.zip", "/.../Work/Reports/data.zip",
-                     "/.../Reports/data.zip", "/.../data.zip", ".../data.zip", "data.zip"}));
-}
-
-TEST(CompactPathSlash, FileInRoot) {
-    EXPECT_EQ(Passes("/a.zip", 300, '/'), (Texts{"/a.zip", "a.zip"}));
-}
-
-TEST(CompactPathSlash, FolderWithEmptyName) {
-    EXPECT_EQ(Passes("/src/", 100, '/'), (Texts{"/src/", "/.../", ".../", ""}));
-}
-
-TEST(CompactPathSlash, DoubledSeparatorAfterRoot) {
-    EXPECT_EQ(Passes("//docs.zip", 500, '/'),
-              (Texts{"//docs.zip", "/.../docs.zip", ".../docs.zip", "docs.zip"}));
-}
-
-TEST(CompactPathSlash, TextWithoutSeparatorIsReturnedAsItIs) {
-    EXPECT_EQ(CompactPath(
-                  "plain.zip", [](const std::string& t) { return 100 * int(t.size()); }, 1),
-              "plain.zip");
-}
-
-TEST(CompactPathSlash, ColonInFirstFolderIsNotADrive) {
-    // "/:" is a folder name here, not a drive, because it does not start with a letter.
-    EXPECT_EQ(Passes("/:/ab/x.zip", 1000, '/'),
-              (Texts{"/:/ab/x.zip", "/.../ab/x.zip", "/.../x.zip", "/.../x.zip"}));
-}
-
-TEST(CompactPathSlash, BackslashIsAnOrdinaryByte) {
-    EXPECT_EQ(Passes(R"(/w\x/y/a.zip)", 1100, '/'),
-              (Texts{R"(/w\x/y/a.zip)", "/.../y/a.zip", "/.../a.zip", "/.../a.zip"}));
-}
-
-// Every result keeps the name, fits when anything fitting exists, and is one of the passes.
-TEST(CompactPathSweep, AnyWidthKeepsNameAndFitsWhenPossible) {
-    const std::vector<std::string> paths = {"/a/b/c/d/e.zip", "/.../x/y.zip", "/./../.x/y.zip",
-                                            "//a//b//c.zip",  "/a/",          "/",
-                                            "C:/q/r/s.zip",   "/ä/ö/ü.zip"};
+// Every result keeps the name, fits when anything fitting exists, and the loop ends.
+TEST(CompactPath, AnyWidthKeepsNameAndFitsWhenPossible) {
+    const Texts paths = {"/a/b/c/d/e.zip", "/.../x/y.zip", "/./../.x/y.zip", "//a//b//c.zip", "/a/", "/",
+                         "C:/q/r/s.zip",   "/ä/ö/ü.zip"};
     for (const std::string& path : paths) {
         const std::string name = path.substr(path.rfind('/') + 1);
         for (int width = -100; width <= 2000; width += 50) {
@@ -167,31 +91,12 @@ TEST(CompactPathSweep, AnyWidthKeepsNameAndFitsWhenPossible) {
     }
 }
 
-TEST(CompactPathWindow, UsesTheWindowsMeasure) {
-    jobs_test::RecordingWindow window;
-    EXPECT_EQ(CompactPath("/Documents/Work/Reports/data.zip", window, 1400), "/.../data.zip");
-    EXPECT_EQ(CompactPath("/Documents/Work/Reports/data.zip", window, 4000),
-              "/Documents/Work/Reports/data.zip");
-}
-
-TEST(ResultLineWidth, ListWidthLessMargin) {
-    EXPECT_EQ(mMain::ResultLineWidth(4305), 3905);
-    EXPECT_EQ(mMain::ResultLineWidth(400), 0);
-    EXPECT_EQ(mMain::ResultLineWidth(0), -400);
-}
-
-TEST(ResultLineWidth, RoundsHalfToEven) {
-    EXPECT_EQ(mMain::ResultLineWidth(1000.5), 600);
-    EXPECT_EQ(mMain::ResultLineWidth(1001.5), 602);
-    EXPECT_EQ(mMain::ResultLineWidth(1001.4), 601);
-    EXPECT_EQ(mMain::ResultLineWidth(1001.6), 602);
-}
-
-TEST(ResultLineWidth, HeldToSixteenBits) {
-    EXPECT_EQ(mMain::ResultLineWidth(1e9), 32767);
-    EXPECT_EQ(mMain::ResultLineWidth(-1e9), -32768);
-    EXPECT_EQ(mMain::ResultLineWidth(33167), 32767);
-    EXPECT_EQ(mMain::ResultLineWidth(33166), 32766);
+TEST(CompactPath, ResultLineWidthIsListWidthLessMarginRoundedAndHeld) {
+    const std::pair<double, int> cases[] = {
+        {4305, 3905},  {400, 0},     {0, -400},      {1000.5, 600},  {1001.5, 602},  {1001.4, 601},
+        {1001.6, 602}, {1e9, 32767}, {-1e9, -32768}, {33167, 32767}, {33166, 32766},
+    };
+    for (const auto& [list, line] : cases) EXPECT_EQ(mMain::ResultLineWidth(list), line) << list;
 }
 
 }  // namespace

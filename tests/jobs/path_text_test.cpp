@@ -17,132 +17,94 @@ namespace {
 using namespace mMain;
 using jobs_test::TempDir;
 using jobs_test::WriteFile;
+namespace fs = std::filesystem;
 
-TEST(PathTextNames, ParentFolderName) {
-    EXPECT_EQ(GetParentFolderName("/work/report.final.txt"), "/work");
-    EXPECT_EQ(GetParentFolderName("/report.txt"), "/");
-    EXPECT_EQ(GetParentFolderName("/work/docs"), "/work");
-    EXPECT_EQ(GetParentFolderName("/work/docs/"), "/work");
-    EXPECT_EQ(GetParentFolderName("/work//docs"), "/work");
-    EXPECT_EQ(GetParentFolderName("//docs"), "/");
-    EXPECT_EQ(GetParentFolderName("/"), "");
-    EXPECT_EQ(GetParentFolderName("plain"), "");
-    EXPECT_EQ(GetParentFolderName(""), "");
-}
-
-TEST(PathTextNames, FileName) {
-    EXPECT_EQ(GetFileName("/work/report.final.txt"), "report.final.txt");
-    EXPECT_EQ(GetFileName("/work/docs"), "docs");
-    EXPECT_EQ(GetFileName("/work/docs/"), "docs");
-    EXPECT_EQ(GetFileName("/work/my notes.txt"), "my notes.txt");
-    EXPECT_EQ(GetFileName("/"), "");
-    EXPECT_EQ(GetFileName("plain"), "plain");
-}
-
-TEST(PathTextNames, BaseNameDropsOnlyTheLastExtension) {
-    EXPECT_EQ(GetBaseName("/work/report.final.txt"), "report.final");
-    EXPECT_EQ(GetBaseName("/work/a.tar.gz"), "a.tar");
-    EXPECT_EQ(GetBaseName("/work/README"), "README");
-    EXPECT_EQ(GetBaseName("/work/a."), "a");
-    EXPECT_EQ(GetBaseName("/work/docs/"), "docs");
-}
-
-TEST(PathTextNames, LeadingDotIsNotAnExtension) {
-    EXPECT_EQ(GetBaseName("/home/u/.bashrc"), ".bashrc");
-    EXPECT_EQ(GetBaseName("/home/u/.config.old"), ".config");
-    EXPECT_EQ(GetBaseName("/home/u/..x"), ".");
-}
-
-TEST(PathTextNames, NonUtf8BytesPassThrough) {
-    const std::string name = "caf\xe9\xff.txt";
-    EXPECT_EQ(GetFileName("/w/" + name), name);
-    EXPECT_EQ(GetBaseName("/w/" + name), "caf\xe9\xff");
-}
-
-TEST(PathTextNames, TrailingSeparator) {
-    EXPECT_EQ(WithTrailingSeparator("/work"), "/work/");
-    EXPECT_EQ(WithTrailingSeparator("/work/"), "/work/");
-    EXPECT_EQ(WithTrailingSeparator("/"), "/");
-    EXPECT_EQ(WithTrailingSeparator(""), "/");
-}
-
-TEST(PathTextNames, Hidden) {
+TEST(PathText, Names) {
+    using Op = std::string (*)(const std::string&);
+    const struct {
+        const char* op_name;
+        Op op;
+        std::string path, expected;
+    } cases[] = {
+        {"parent", GetParentFolderName, "/work/report.final.txt", "/work"},
+        {"parent", GetParentFolderName, "/report.txt", "/"},
+        {"parent", GetParentFolderName, "/work/docs/", "/work"},
+        {"parent", GetParentFolderName, "/work//docs", "/work"},
+        {"parent", GetParentFolderName, "//docs", "/"},
+        {"parent", GetParentFolderName, "/", ""},
+        {"parent", GetParentFolderName, "plain", ""},
+        {"parent", GetParentFolderName, "", ""},
+        {"name", GetFileName, "/work/report.final.txt", "report.final.txt"},
+        {"name", GetFileName, "/work/docs/", "docs"},
+        {"name", GetFileName, "/work/my notes.txt", "my notes.txt"},
+        {"name", GetFileName, "/", ""},
+        {"name", GetFileName, "plain", "plain"},
+        {"name", GetFileName, "/w/caf\xe9\xff.txt", "caf\xe9\xff.txt"},
+        {"base", GetBaseName, "/work/report.final.txt", "report.final"},
+        {"base", GetBaseName, "/work/a.tar.gz", "a.tar"},
+        {"base", GetBaseName, "/work/README", "README"},
+        {"base", GetBaseName, "/work/a.", "a"},
+        {"base", GetBaseName, "/work/docs/", "docs"},
+        {"base", GetBaseName, "/home/u/.bashrc", ".bashrc"},
+        {"base", GetBaseName, "/home/u/.config.old", ".config"},
+        {"base", GetBaseName, "/home/u/..x", "."},
+        {"base", GetBaseName, "/w/caf\xe9\xff.txt", "caf\xe9\xff"},
+        {"with separator", WithTrailingSeparator, "/work", "/work/"},
+        {"with separator", WithTrailingSeparator, "/work/", "/work/"},
+        {"with separator", WithTrailingSeparator, "/", "/"},
+        {"with separator", WithTrailingSeparator, "", "/"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.op(c.path), c.expected) << c.op_name << " of " << c.path;
     EXPECT_TRUE(IsHiddenName(".git"));
     EXPECT_TRUE(IsHiddenName("."));
     EXPECT_FALSE(IsHiddenName("a.git"));
     EXPECT_FALSE(IsHiddenName(""));
 }
 
-class PathTextFiles : public ::testing::Test {
-protected:
-    TempDir dir;
-};
-
-TEST_F(PathTextFiles, FileExistsOnlyForRegularFiles) {
-    WriteFile(dir / "f.txt", "x");
-    std::filesystem::create_directory(dir / "d");
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    std::filesystem::create_symlink(dir / "f.txt", dir / "link");
-    std::filesystem::create_symlink(dir / "missing", dir / "dangling");
-
-    EXPECT_TRUE(FileExists(dir / "f.txt"));
-    EXPECT_TRUE(FileExists(dir / "link"));
-    EXPECT_FALSE(FileExists(dir / "d"));
-    EXPECT_FALSE(FileExists(dir / "fifo"));
-    EXPECT_FALSE(FileExists(dir / "dangling"));
-    EXPECT_FALSE(FileExists(dir / "none"));
-}
-
-TEST_F(PathTextFiles, NameTakenByAnythingButAFolder) {
-    WriteFile(dir / "f.zip", "x");
-    std::filesystem::create_directory(dir / "d.zip");
-    ASSERT_EQ(::mkfifo((dir / "p.zip").c_str(), 0600), 0);
-    std::filesystem::create_symlink(dir / "missing", dir / "dangling.zip");
-
-    EXPECT_TRUE(NameTaken(dir / "f.zip"));
-    EXPECT_TRUE(NameTaken(dir / "p.zip"));
-    EXPECT_TRUE(NameTaken(dir / "dangling.zip"));
-    EXPECT_FALSE(NameTaken(dir / "d.zip"));
-    EXPECT_FALSE(NameTaken(dir / "none.zip"));
-}
-
-TEST_F(PathTextFiles, SocketIsTaken) {
-    const std::string path = dir / "s.zip";
+// Binds a Unix socket at `path`; returns its descriptor (the socket file stays while it is open).
+int BindSocket(const std::string& path) {
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
-    ASSERT_LT(path.size(), sizeof(addr.sun_path));
+    if (path.size() >= sizeof(addr.sun_path)) return -1;
     path.copy(addr.sun_path, path.size());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
-    EXPECT_TRUE(NameTaken(path));
-    EXPECT_FALSE(FileExists(path));
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0) return fd;
     ::close(fd);
+    return -1;
 }
 
-TEST_F(PathTextFiles, FreeArchivePathNumbers) {
+TEST(PathText, FileExistsOnlyForRegularFilesAndFoldersNeverTakeAName) {
+    TempDir dir;
+    WriteFile(dir / "file", "x");
+    fs::create_directory(dir / "folder");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    fs::create_symlink(dir / "file", dir / "link");
+    fs::create_symlink(dir / "missing", dir / "dangling");
+    const int socket = BindSocket(dir / "socket");
+    ASSERT_GE(socket, 0);
+    const struct {
+        const char* name;
+        bool exists, taken;
+    } cases[] = {{"file", true, true},  {"link", true, true},      {"folder", false, false},
+                 {"fifo", false, true}, {"dangling", false, true}, {"socket", false, true},
+                 {"none", false, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(FileExists(dir / c.name), c.exists) << c.name;
+        EXPECT_EQ(NameTaken(dir / c.name), c.taken) << c.name;
+    }
+    ::close(socket);
+}
+
+TEST(PathText, FreeArchivePathTakesTheFirstFreeNumber) {
+    TempDir dir;
     const std::string stem = dir / "a";
     EXPECT_EQ(FreeArchivePath(stem, ".zip"), dir / "a.zip");
     WriteFile(dir / "a.zip", "1");
     EXPECT_EQ(FreeArchivePath(stem, ".zip"), dir / "a (2).zip");
     WriteFile(dir / "a (2).zip", "2");
     EXPECT_EQ(FreeArchivePath(stem, ".zip"), dir / "a (3).zip");
-    // A gap is filled: numbering takes the first free one.
-    std::filesystem::remove(dir / "a.zip");
-    EXPECT_EQ(FreeArchivePath(stem, ".zip"), dir / "a.zip");
-}
-
-TEST_F(PathTextFiles, FreeArchivePathIgnoresFoldersAndAddsNoDot) {
-    std::filesystem::create_directory(dir / "docs");
-    EXPECT_EQ(FreeArchivePath(dir / "docs", ""), dir / "docs");
-    EXPECT_EQ(FreeArchivePath(dir / "a.tar", "zip"), dir / "a.tarzip");
-    std::filesystem::create_symlink(dir / "missing", dir / "b.zip");
-    EXPECT_EQ(FreeArchivePath(dir / "b", ".zip"), dir / "b (2).zip");
-}
-
-TEST_F(PathTextFiles, SourceIsNeverItsOwnTarget) {
-    WriteFile(dir / "a.zip", "source");
-    EXPECT_EQ(FreeArchivePath(dir / GetBaseName(dir / "a.zip"), ".zip"), dir / "a (2).zip");
+    fs::remove(dir / "a.zip");
+    EXPECT_EQ(FreeArchivePath(stem, ".zip"), dir / "a.zip") << "a gap is filled";
 }
 
 }  // namespace

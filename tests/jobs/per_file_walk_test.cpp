@@ -1,7 +1,8 @@
 // per_file_walk_test.cpp - guards the per-file walk of a folder tree: subfolders first, depth first, in
 // name order; every archive in the one destination folder with clashes numbered; hidden and system
 // entries skipped (a FIFO is never opened); links archived as links and never followed, so a link
-// loop ends; with the delete box only the archived files go, never a folder, never a read-only file.
+// loop ends; with the delete box only the archived files go (a link, never its target), never a
+// folder, never a read-only file, never a file changed meanwhile.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -44,30 +45,22 @@ TEST_F(PerFileWalk, SubfoldersFirstDepthFirstInNameOrder) {
     EXPECT_EQ(ReadZip(dir / "t/b.zip").at("b.txt").content, "b.txt");
 }
 
-TEST_F(PerFileWalk, HiddenFilesAndFoldersAreSkipped) {
+TEST_F(PerFileWalk, HiddenAndSystemEntriesAreSkipped) {
     WriteFile(dir / "docs/.hidden", "h");
     WriteFile(dir / "docs/.git/config", "g");
     WriteFile(dir / "docs/seen.txt", "s");
+    ASSERT_EQ(::mkfifo((dir / "docs/pipe").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir / "docs/sub");
+    ASSERT_EQ(::mkfifo((dir / "docs/sub/pipe2").c_str(), 0600), 0);
     window.deleteState = 1;
     EachFile(dir / "docs", dir.path());
 
     EXPECT_EQ(window.lines, (Lines{"[OK]" + dir / "seen.zip"}));
     EXPECT_EQ(ReadFile(dir / "docs/.hidden"), "h");
     EXPECT_EQ(ReadFile(dir / "docs/.git/config"), "g");
-    EXPECT_FALSE(Exists(dir / "docs/seen.txt"));
-}
-
-TEST_F(PerFileWalk, FifoIsSkippedWithoutOpening) {
-    WriteFile(dir / "docs/a.txt", "a");
-    ASSERT_EQ(::mkfifo((dir / "docs/pipe").c_str(), 0600), 0);
-    std::filesystem::create_directory(dir / "docs/sub");
-    ASSERT_EQ(::mkfifo((dir / "docs/sub/pipe2").c_str(), 0600), 0);
-    EachFile(dir / "docs", dir.path());
-
-    EXPECT_EQ(window.lines, (Lines{"[OK]" + dir / "a.zip"}));
-    EXPECT_FALSE(Exists(dir / "pipe.zip"));
-    EXPECT_FALSE(Exists(dir / "pipe2.zip"));
     EXPECT_TRUE(std::filesystem::is_fifo(dir / "docs/pipe"));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "docs/sub/pipe2"));
+    EXPECT_FALSE(Exists(dir / "docs/seen.txt"));
 }
 
 TEST_F(PerFileWalk, FifoOrFolderGivenAsAFileIsRefusedUnopened) {
@@ -80,75 +73,56 @@ TEST_F(PerFileWalk, FifoOrFolderGivenAsAFileIsRefusedUnopened) {
     EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe"));
 }
 
-TEST_F(PerFileWalk, LinkLoopEndsAndLinkIsStoredAsLink) {
+TEST_F(PerFileWalk, LinksAreStoredAsLinksNeverFollowedAndOnlyTheLinkGoes) {
+    WriteFile(dir / "outside.txt", "precious");
     WriteFile(dir / "docs/sub/a.txt", "a");
     std::filesystem::create_directory_symlink("..", dir / "docs/sub/up");
     std::filesystem::create_directory_symlink(dir.path(), dir / "docs/root");
+    std::filesystem::create_symlink(dir / "outside.txt", dir / "docs/out.txt");
+    window.deleteState = 1;
     EachFile(dir / "docs", dir.path());
 
-    // sub/a.txt, sub/up (a link), then docs/root (a link): three archives, no walk through a link.
-    EXPECT_EQ(window.lines,
-              (Lines{"[OK]" + dir / "root.zip", "[OK]" + dir / "up.zip", "[OK]" + dir / "a.zip"}));
+    // sub/a.txt, sub/up (a link), then docs/out.txt and docs/root (links): no walk through a link.
+    EXPECT_EQ(window.lines, (Lines{"[OK]" + dir / "root.zip", "[OK]" + dir / "out.zip",
+                                   "[OK]" + dir / "up.zip", "[OK]" + dir / "a.zip"}));
     const auto up = ReadZip(dir / "up.zip");
     ASSERT_EQ(up.size(), 1u);
     EXPECT_TRUE(up.at("up").isLink());
     EXPECT_EQ(up.at("up").content, "..");
+    EXPECT_EQ(ReadZip(dir / "out.zip").at("out.txt").content, dir / "outside.txt");
     EXPECT_TRUE(UnzipTestPasses(dir / "root.zip"));
-}
-
-TEST_F(PerFileWalk, LinkToOutsideFileDeletesOnlyTheLink) {
-    WriteFile(dir / "outside.txt", "precious");
-    WriteFile(dir / "docs/a.txt", "a");
-    std::filesystem::create_symlink(dir / "outside.txt", dir / "docs/link.txt");
-    window.deleteState = 1;
-    EachFile(dir / "docs", dir.path());
-
-    EXPECT_EQ(window.lines, (Lines{"[OK]" + dir / "link.zip", "[OK]" + dir / "a.zip"}));
-    EXPECT_EQ(ReadZip(dir / "link.zip").at("link.txt").content, dir / "outside.txt");
-    EXPECT_FALSE(Exists(dir / "docs/link.txt"));
+    EXPECT_FALSE(Exists(dir / "docs/out.txt"));
+    EXPECT_FALSE(Exists(dir / "docs/root"));
     EXPECT_EQ(ReadFile(dir / "outside.txt"), "precious");
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "docs/sub")) << "folders are never deleted";
 }
 
-TEST_F(PerFileWalk, DeleteFlagRemovesFilesButNeverFolders) {
+// A grayed box deletes nothing; a checked one deletes the archived files but never a folder, and
+// never forces a read-only file or a file in a read-only folder (the "[OK]" line stands).
+TEST_F(PerFileWalk, DeleteBoxRemovesOnlyArchivedWritableFiles) {
     WriteFile(dir / "docs/a.txt", "a");
     WriteFile(dir / "docs/sub/b.txt", "b");
-    window.deleteState = 1;
-    EachFile(dir / "docs", dir.path());
-
-    EXPECT_EQ(window.lines.size(), 2u);
-    EXPECT_FALSE(Exists(dir / "docs/a.txt"));
-    EXPECT_FALSE(Exists(dir / "docs/sub/b.txt"));
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "docs/sub"));
-    EXPECT_EQ(ReadZip(dir / "b.zip").at("b.txt").content, "b");
-}
-
-TEST_F(PerFileWalk, GrayedDeleteBoxDeletesNothing) {
-    WriteFile(dir / "docs/a.txt", "a");
     window.deleteState = 2;
     EachFile(dir / "docs", dir.path());
-    EXPECT_EQ(window.lines, (Lines{"[OK]" + dir / "a.zip"}));
+    EXPECT_EQ(window.lines, (Lines{"[OK]" + dir / "a.zip", "[OK]" + dir / "b.zip"}));
     EXPECT_EQ(ReadFile(dir / "docs/a.txt"), "a");
-}
 
-TEST_F(PerFileWalk, ReadOnlyFileIsNotForcedAndLineStands) {
     WriteFile(dir / "docs/ro.txt", "read only");
     std::filesystem::permissions(dir / "docs/ro.txt", std::filesystem::perms::owner_read);
-    window.deleteState = 1;
-    EachFile(dir / "docs", dir.path());
-
-    EXPECT_EQ(window.lines, (Lines{"[OK]" + dir / "ro.zip"}));
-    EXPECT_EQ(ReadFile(dir / "docs/ro.txt"), "read only");
-    EXPECT_EQ(ReadZip(dir / "ro.zip").at("ro.txt").content, "read only");
-}
-
-TEST_F(PerFileWalk, FileInReadOnlyFolderIsNotForced) {
     WriteFile(dir / "docs/locked/f.txt", "f");
     std::filesystem::permissions(dir / "docs/locked",
                                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     window.deleteState = 1;
+    window.lines.clear();
     EachFile(dir / "docs", dir.path());
-
-    EXPECT_EQ(window.lines, (Lines{"[OK]" + dir / "f.zip"}));
+    EXPECT_EQ(window.lines, (Lines{"[OK]" + dir / "ro.zip", "[OK]" + dir / "a (2).zip",
+                                   "[OK]" + dir / "b (2).zip", "[OK]" + dir / "f.zip"}));
+    EXPECT_FALSE(Exists(dir / "docs/a.txt"));
+    EXPECT_FALSE(Exists(dir / "docs/sub/b.txt"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "docs/sub"));
+    EXPECT_EQ(ReadZip(dir / "b (2).zip").at("b.txt").content, "b");
+    EXPECT_EQ(ReadFile(dir / "docs/ro.txt"), "read only");
+    EXPECT_EQ(ReadZip(dir / "ro.zip").at("ro.txt").content, "read only");
     EXPECT_EQ(ReadFile(dir / "docs/locked/f.txt"), "f");
 }
 
