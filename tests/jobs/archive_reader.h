@@ -95,13 +95,6 @@ with zipfile.ZipFile(sys.argv[1]) as z:
     return entries;
 }
 
-// The stored names, sorted.
-inline std::vector<std::string> ZipNames(const std::string& archive) {
-    std::vector<std::string> names;
-    for (const auto& [name, entry] : ReadZip(archive)) names.push_back(name);
-    return names;
-}
-
 // True when Info-ZIP's unzip tests the archive without error.
 inline bool UnzipTestPasses(const std::string& archive) {
     return RunProgram({PAKUTO_TEST_UNZIP, "-tqq", archive}).exitCode == 0;

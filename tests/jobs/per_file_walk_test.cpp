@@ -20,29 +20,21 @@ using Lines = std::vector<std::string>;
 
 class PerFileWalk : public JobTest {};
 
-TEST_F(PerFileWalk, ClashBetweenFolderAndSubfolderIsNumbered) {
-    WriteFile(dir / "x/docs/a.txt", "top");
-    WriteFile(dir / "x/docs/sub/a.txt", "sub");
-    EachFile(dir / "x/docs", dir / "x");
-
-    EXPECT_EQ(window.lines, (Lines{"[OK]" + dir / "x/a (2).zip", "[OK]" + dir / "x/a.zip"}));
-    EXPECT_EQ(ReadZip(dir / "x/a.zip").at("a.txt").content, "sub");
-    EXPECT_EQ(ReadZip(dir / "x/a (2).zip").at("a.txt").content, "top");
-    EXPECT_TRUE(UnzipTestPasses(dir / "x/a (2).zip"));
-}
-
-TEST_F(PerFileWalk, SubfoldersFirstDepthFirstInNameOrder) {
-    for (const char* name : {"b.txt", "a.txt", "z/1.txt", "m/2.txt", "m/n/3.txt", "m/0.txt"}) {
+TEST_F(PerFileWalk, SubfoldersFirstDepthFirstInNameOrderWithClashesNumbered) {
+    for (const char* name : {"b.txt", "a.txt", "z/1.txt", "m/2.txt", "m/n/3.txt", "m/0.txt", "m/a.txt"}) {
         WriteFile(dir / "t/docs/" + name, name);
     }
     EachFile(dir / "t/docs/", dir / "t");
 
-    // Newest on top: the reverse of the order of work m/n/3, m/0, m/2, z/1, a, b.
+    // Newest on top: the reverse of the order of work m/n/3, m/0, m/2, m/a, z/1, a, b.
     EXPECT_EQ(window.lines,
-              (Lines{"[OK]" + dir / "t/b.zip", "[OK]" + dir / "t/a.zip", "[OK]" + dir / "t/1.zip",
-                     "[OK]" + dir / "t/2.zip", "[OK]" + dir / "t/0.zip", "[OK]" + dir / "t/3.zip"}));
+              (Lines{"[OK]" + dir / "t/b.zip", "[OK]" + dir / "t/a (2).zip", "[OK]" + dir / "t/1.zip",
+                     "[OK]" + dir / "t/a.zip", "[OK]" + dir / "t/2.zip", "[OK]" + dir / "t/0.zip",
+                     "[OK]" + dir / "t/3.zip"}));
     EXPECT_EQ(ReadZip(dir / "t/3.zip").at("3.txt").content, "m/n/3.txt");
-    EXPECT_EQ(ReadZip(dir / "t/b.zip").at("b.txt").content, "b.txt");
+    EXPECT_EQ(ReadZip(dir / "t/a.zip").at("a.txt").content, "m/a.txt");
+    EXPECT_EQ(ReadZip(dir / "t/a (2).zip").at("a.txt").content, "a.txt");
+    EXPECT_TRUE(UnzipTestPasses(dir / "t/a (2).zip"));
 }
 
 TEST_F(PerFileWalk, HiddenAndSystemEntriesAreSkipped) {
