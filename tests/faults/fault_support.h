@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -173,6 +175,73 @@ inline void ExpectNothingLost(const std::string& root, const TreeState& before, 
         EXPECT_EQ(okArchives.count(root + "/" + rel), 1u) << "new item that is no archive made: " << rel;
     }
     EXPECT_EQ(Temporaries(after), std::vector<std::string>{}) << "temporary file left behind";
+}
+
+// Compressible text of `size` bytes that keeps the archiver busy for seconds at its strongest setting:
+// a 4 MiB block of random words, repeated (repeats lie far beyond DEFLATE's reach, so they cost as
+// much as new text), so that a change made when the archive's temporary file appears lands while the
+// archiver still reads.
+inline std::string LargeText(size_t size) {
+    std::mt19937 rng(7);
+    std::string block;
+    block.reserve((4u << 20) + 16);
+    while (block.size() < (4u << 20)) {
+        const size_t length = 2 + rng() % 8;
+        for (size_t i = 0; i < length; ++i) block.push_back(static_cast<char>('a' + rng() % 26));
+        block.push_back(rng() % 11 == 0 ? '\n' : ' ');
+    }
+    std::string text;
+    text.reserve(size);
+    while (text.size() < size) text.append(block, 0, std::min(block.size(), size - text.size()));
+    return text;
+}
+
+// True when zipfile reads `archive` without a CRC error, it holds exactly the entries `names`, and
+// the entry `member` holds the bytes of the file at `expected`. For large entries: the comparison runs
+// in Python, without passing the content through text.
+inline ::testing::AssertionResult ArchiveHolds(const std::string& archive,
+                                               const std::vector<std::string>& names,
+                                               const std::string& member, const std::string& expected) {
+    static const char* script = R"PY(
+import sys, zipfile
+archive, member, expected = (bytes.fromhex(a) for a in sys.argv[1:4])
+names = sorted(bytes.fromhex(n) for n in sys.argv[4:])
+with zipfile.ZipFile(archive.decode('utf-8', 'surrogateescape')) as z:
+    if z.testzip() is not None:
+        sys.exit('bad CRC')
+    raw = lambda i: i.filename.encode('utf-8' if i.flag_bits & 0x800 else 'cp437')
+    infos = {raw(i): i for i in z.infolist()}
+    if sorted(infos) != names:
+        sys.exit('entries differ: %r' % sorted(infos))
+    with open(expected, 'rb') as f, z.open(infos[member]) as m:
+        while True:
+            a, b = f.read(1 << 20), m.read(1 << 20)
+            if a != b:
+                sys.exit('content differs')
+            if not a:
+                break
+)PY";
+    auto hex = [](const std::string& bytes) {
+        static const char* digits = "0123456789abcdef";
+        std::string out;
+        for (unsigned char c : bytes) {
+            out.push_back(digits[c >> 4]);
+            out.push_back(digits[c & 15]);
+        }
+        return out;
+    };
+    std::vector<std::string> argv{PAKUTO_TEST_PYTHON, "-c", script, hex(archive), hex(member), hex(expected)};
+    for (const std::string& name : names) argv.push_back(hex(name));
+    const ProgramResult run = RunProgram(argv);
+    if (run.exitCode != 0) return ::testing::AssertionFailure() << archive << " does not hold what it should";
+    return ::testing::AssertionSuccess();
+}
+
+// The entry names of an archive as zipfile reads them (every CRC checked), sorted.
+inline std::vector<std::string> ArchiveNames(const std::string& archive) {
+    std::vector<std::string> names;
+    for (const auto& [name, entry] : ReadZip(archive)) names.push_back(name);
+    return names;
 }
 
 // How a child process ended.

@@ -34,7 +34,7 @@ void ExpectLongNameHandled(const std::string& folder, const std::string& name, c
     if (line.rfind("[OK]", 0) == 0) {
         const std::string archive = line.substr(4);
         EXPECT_LE(fs::path(archive).filename().string().size(), size_t{NAME_MAX});
-        EXPECT_EQ(ZipNames(archive), std::vector<std::string>{name});
+        EXPECT_EQ(ArchiveNames(archive), std::vector<std::string>{name});
     } else {
         EXPECT_EQ(line, "[NG]" + folder + "/" + name);
         EXPECT_TRUE(Exists(folder + "/" + name));

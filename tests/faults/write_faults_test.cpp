@@ -82,7 +82,7 @@ void RunFullDiskSequence(const std::string& root, rlim_t fileSizeLimit) {
     const TreeState after = Capture(root);
     ExpectNothingLost(root, before, after, run.lines);
     EXPECT_EQ(after.count("small.txt"), 0u) << "the archived small file was to be deleted";
-    EXPECT_EQ(ZipNames(root + "/small.zip"), std::vector<std::string>{"small.txt"});
+    EXPECT_EQ(ArchiveNames(root + "/small.zip"), std::vector<std::string>{"small.txt"});
 }
 
 TEST(WriteFaults, FullSmallFileSystem) {
