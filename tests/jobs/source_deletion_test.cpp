@@ -1,15 +1,13 @@
 // source_deletion_test.cpp - guards the deletion of sources after a successful archive: only items the
-// archive holds under their name and size, only when still the very same item, links never followed;
-// and the reading of an archive's index (compared with Python's zipfile, refused for damaged or
-// missing archives). (The whole-folder job's deletion, with folders left non-empty by newcomers, is
-// guarded in whole_folder_test.cpp.)
+// archive holds under their name and size, and a folder only when it is still the very same one; and
+// the reading of an archive's index (compared with Python's zipfile, refused for damaged or missing
+// archives). (Deletion through the jobs, with links, newcomers and changed files, is guarded in
+// whole_folder_test.cpp and per_file_walk_test.cpp.)
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "ArchiveIndex.h"
 #include "ArchiverCommand.h"
@@ -49,25 +47,6 @@ TEST_F(SourceDeletion, OnlyWhatTheArchiveHoldsUnderNameAndSizeGoes) {
     EXPECT_FALSE(Exists(dir / "t/a.txt"));
     EXPECT_EQ(ReadFile(dir / "t/b.txt"), "short");
     EXPECT_EQ(ReadFile(dir / "t/sub/c.txt"), "c");
-}
-
-TEST_F(SourceDeletion, SnapshotNeverEntersLinksAndListsFoldersFirst) {
-    WriteFile(dir / "t/z.txt", "z");
-    WriteFile(dir / "t/a/b.txt", "b");
-    fs::create_directory_symlink("..", dir / "t/a/up");
-    ASSERT_EQ(::mkfifo((dir / "t/pipe").c_str(), 0600), 0);
-    const mMain::SourceSnapshot snapshot = mMain::SnapshotTree(dir / "t/");
-
-    std::vector<std::string> names;
-    std::vector<mMain::EntryType> types;
-    for (const mMain::SourceEntry& entry : snapshot.entries) {
-        names.push_back(entry.name);
-        types.push_back(entry.type);
-    }
-    using T = mMain::EntryType;
-    EXPECT_EQ(names, (std::vector<std::string>{"", "a", "a/b.txt", "a/up", "pipe", "z.txt"}));
-    EXPECT_EQ(types, (std::vector<T>{T::Folder, T::Folder, T::File, T::Link, T::Other, T::File}));
-    EXPECT_EQ(snapshot.root, dir.path() + "/t");
 }
 
 TEST_F(SourceDeletion, FolderReplacedByAnotherFolderStays) {
