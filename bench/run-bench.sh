@@ -69,6 +69,16 @@ echo "size ratio            $(ratio "$s_ours" "$s_zip")   (target <= 0.964)"
 echo "wall-time ratio       $(ratio "$t_ours" "$t_zip")   (target <= 0.6)"
 echo "size ratio, same names $(ratio "$s_ours" "$s_same")"
 echo "DEFLATE data only      $(ratio "$(data_bytes "$work/ours.zip")" "$(data_bytes "$work/zip-same.zip")")"
+# Processor time depends far less on the machine's load than wall time does; on an idle machine the
+# wall time of ours approaches its processor time divided by the cores.
+cpu_of() {
+    local TIMEFORMAT='%U %S'
+    { time "$@" >/dev/null 2>&1; } 2>"$work/cpu.txt"
+    awk '{ printf "%.2f", $1 + $2 }' "$work/cpu.txt"
+}
+c_ours=$(cpu_of ours_folder)
+c_zip=$(cpu_of zip_folder)
+echo "processor seconds     ours $c_ours (on $(nproc) cores), zip -9 $c_zip"
 
 echo
 echo "== per-file form: one call per file (best of $rounds) =="
