@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <random>
@@ -30,8 +29,9 @@ bool isTemporaryName(std::string_view name) {
     if (name.size() < 1 + marker.size() + kRandomChars || name.front() != '.') return false;
     const size_t at = name.size() - kRandomChars - marker.size();
     if (name.substr(at, marker.size()) != marker) return false;
+    // The suffix's alphabet is ASCII letters and digits, whatever the process's locale says.
     for (char c : name.substr(name.size() - kRandomChars)) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
     }
     return true;
 }
