@@ -238,5 +238,31 @@ TEST(ReadFaults, UnreadableSourcesForAnOrdinaryUser) {
     EXPECT_EQ(after.count("src/plain.txt"), 0u) << "an archived file was to be deleted";
 }
 
+// A folder of a per-file walk that cannot be listed hides its files: the walk must say so with an
+// "[NG]" line for that folder instead of passing over them as if the tree were done.
+TEST(ReadFaults, UnlistableFolderInAPerFileWalkIsReported) {
+    TempDir dir;
+    OpenToOthers(dir.path());
+    const std::string tree = dir / "tree";
+    WriteFile(tree + "/ok.txt", "ok\n");
+    WriteFile(tree + "/locked/inner.txt", "inside a folder no one may list\n");
+    fs::permissions(tree + "/locked", fs::perms(0311));
+    fs::create_directory(dir / "out");
+    ASSERT_EQ(::chown((dir / "out").c_str(), 65534, 65534), 0);
+    const TreeState before = Capture(dir.path());
+    const ChildResult run = RunJobsInChild(
+        [&](RecordingWindow& window) {
+            mMain::CompressEachFile(window, kDefaultPrefix, tree + "/locked", dir / "out");
+            mMain::CompressEachFile(window, kDefaultPrefix, tree, dir / "out");
+        },
+        0, 60, true);
+    if (run.exitCode == kCannotDropPrivileges) GTEST_SKIP() << "cannot drop privileges to uid 65534";
+    ASSERT_TRUE(Finished(run));
+    const std::vector<std::string> expected{"[OK]" + (dir / "out/ok.zip"), "[NG]" + tree + "/locked/",
+                                            "[NG]" + tree + "/locked/"};
+    EXPECT_EQ(run.lines, expected);
+    ExpectNothingLost(dir.path(), before, Capture(dir.path()), run.lines);
+}
+
 }  // namespace
 }  // namespace faults_test
