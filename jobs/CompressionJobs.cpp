@@ -1,6 +1,7 @@
 // CompressionJobs.cpp - the three compression jobs: one file, one whole folder, each file of a tree.
 #include "CompressionJobs.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -70,6 +71,13 @@ using Ancestors = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
 void CompressEachFileBelow(JobWindow& window, const std::string& commandPrefix, const std::string& folder,
                            const std::string& destFolder, Ancestors& ancestors) {
     const std::string here = WithTrailingSeparator(folder);
+    // A folder that cannot be listed would hide its files without a word: it gets an "[NG]" line.
+    DIR* listing = ::opendir(here.c_str());
+    if (listing == nullptr) {
+        AddResultLine(window, kNg, here);
+        return;
+    }
+    ::closedir(listing);
     std::vector<SourceEntry> subfolders;
     for (SourceEntry& entry : ListFolder(here)) {
         if (entry.type == EntryType::Folder && !IsHiddenName(entry.name))
