@@ -1,10 +1,11 @@
 // read_faults_test.cpp - guards against a source that cannot be read whole being taken as archived: a
-// file without read permission (read by the unprivileged user; root reads everything), and a large
-// file grown or removed while the archiver reads it. The change is timed by the archive's temporary
-// file: a thread of the job's process makes it as soon as that file appears, or the sevenzip32 driver
-// is stopped (SIGSTOP) at that moment, changed under, and resumed. Such an item must give "[NG]" (or,
-// for a removed file, an archive holding exactly what the file held), keep whatever the source is now
-// even with the delete box checked, leave no temporary file, and the sequence must go on.
+// file without read permission and a folder that cannot be listed (met by the unprivileged user; root
+// reads everything), and a large file grown or removed while the archiver reads it. The change is
+// timed by the archive's temporary file: a thread of the job's process makes it as soon as that file
+// appears, or the sevenzip32 driver is stopped (SIGSTOP) at that moment, changed under, and resumed.
+// Such an item must give "[NG]" (or, for a removed file, an archive holding exactly what the file
+// held), keep whatever the source is now even with the delete box checked, leave no temporary file,
+// and the sequence must go on.
 #include <spawn.h>
 
 #include <atomic>
