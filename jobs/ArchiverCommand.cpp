@@ -34,7 +34,10 @@ std::optional<std::string> FileCommand(const std::string& prefix, const std::str
                     [](const std::string* o) { return LooksLikeSwitch(*o); })) {
         command += " --";
     }
-    for (const std::string* operand : operands) command += " " + Quoted(*operand);
+    for (const std::string* operand : operands) {
+        command += ' ';
+        command += Quoted(*operand);
+    }
     return command;
 }
 
