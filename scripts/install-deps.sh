@@ -12,10 +12,10 @@ packages=(
   clang libclang-rt-14-dev
   # runtime: a font that draws the Japanese captions
   fonts-noto-cjk
-  # tests: independent archive readers, a virtual display
+  # tests: independent archive readers, a virtual display, input moved on it
   unzip zip libarchive-tools python3 xvfb xdotool x11-utils
-  # end-to-end test: our raw-X11 drag source builds against Xlib; screenshots of the virtual display
-  libx11-dev imagemagick
+  # end-to-end test: the GTK 3 drag source; screenshots of the virtual display (scripts/screenshot.sh)
+  python3-gi gir1.2-gtk-3.0 imagemagick
 )
 
 missing=()

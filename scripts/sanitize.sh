@@ -12,7 +12,9 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=0:detect_stack_use_after_return=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}
-# The resident-memory bound is checked on the plain build: AddressSanitizer's quarantine keeps freed
-# blocks resident on purpose, so the figure means nothing here.
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)" -LE e2e -E 'MemoryIsBounded'
+# The library test defines pwrite and pread itself; that is interposition on purpose, not a wrong
+# link order. The 4 GiB entry takes minutes under the sanitizers: the plain build runs it.
+export ASAN_OPTIONS=$ASAN_OPTIONS:verify_asan_link_order=0
+echo "sanitize.sh: Jobs.EntryOver4GiB is left to the plain build (scripts/test.sh runs it)"
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)" -LE e2e -E 'EntryOver4GiB'
 

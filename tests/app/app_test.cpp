@@ -1,0 +1,134 @@
+// app_test.cpp - the window on Qt's offscreen platform, started by Main on a temporary installation
+// (a folder holding a copy of the real library and the settings file): settings read at start and
+// written at close, drops dispatched to the jobs, and the missing-library box.
+#include <sys/stat.h>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <filesystem>
+
+#include "ResultList.h"
+#include "frmMain.h"
+#include "mMain.h"
+#include "profile_file.h"
+#include "support.h"
+
+namespace {
+
+struct Installation {
+    ts::TempDir dir;
+    std::string bin = dir / "bin", settings = bin + "/pakuto.ini";
+    explicit Installation(bool withLibrary = true) {
+        ts::MakeDir(bin);
+        if (withLibrary) std::filesystem::copy_file(PAKUTO_TEST_ARCHIVER, bin + "/lib7-zip32.so");
+    }
+    frmMain* Start() const {
+        const mMain::StartupPaths paths{settings, {bin, "", {}}};
+        return mMain::Main(paths) == mMain::StartupResult::Shown ? mMain::MainWindow() : nullptr;
+    }
+    std::string Read(const char* key) const { return ReadProfileString("Main", key, "<none>", settings); }
+};
+
+// Drops `paths` on the result list as a file manager does, then waits until the dispatch has ended.
+bool Drop(frmMain* w, const std::vector<std::string>& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& p : paths)
+        urls << QUrl::fromEncoded("file://" + QByteArray::fromStdString(p).toPercentEncoding("/"));
+    data.setUrls(urls);
+    w->lstResult->clear();  // the dispatch clears it too; lines then mark its end
+    QWidget* target = w->lstResult->viewport();
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &move);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return drop.isAccepted() &&
+           QTest::qWaitFor([w] { return w->lstResult->count() > 0 && !w->Dispatching(); });
+}
+
+}  // namespace
+
+class AppTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startsWithSettingsAndWritesThemAtClose() {
+        Installation inst;
+        const std::string command = "a -tzip -hide -mx=1" + std::string(300, ' ') + "-mfb=64";
+        ts::WriteFile(inst.settings,
+                      "; mine\n[Main]\nDelete=1\nCompEachFileAtSubFolder=0\nExtension=_b.zip\n"
+                      "CommandLine=" +
+                          command + "\n[Other]\nx=y\n");
+        frmMain* w = inst.Start();
+        QVERIFY(w != nullptr);
+        QCOMPARE(CheckValue(w->chkDelete), 1);
+        QCOMPARE(CheckValue(w->chkEachFile), 0);
+        QCOMPARE(w->ExtensionBytes(), std::string("_b.zip"));
+        QCOMPARE(mMain::strCommandLine, command);
+        SetCheckValue(w->chkEachFile, 2);
+        w->txtExtension->setText(QStringLiteral(".日本.zip"));
+        w->close();
+        mMain::ReleaseMainWindow();
+        QCOMPARE(inst.Read("Delete"), std::string("1"));
+        QCOMPARE(inst.Read("CompEachFileAtSubFolder"), std::string("2"));
+        QCOMPARE(inst.Read("Extension"), std::string(".日本.zip"));
+        QCOMPARE(inst.Read("CommandLine"), command);
+        QCOMPARE(ReadProfileString("Other", "x", "", inst.settings), std::string("y"));
+        QVERIFY(ts::ReadFile(inst.settings).starts_with("; mine\n"));
+    }
+
+    void dropsGoToTheirJobs() {
+        Installation inst;
+        ts::WriteFile(inst.settings,
+                      "[Main]\nDelete=1\nCompEachFileAtSubFolder=0\nCommandLine=a -tzip -mx=1\n");
+        const std::string D = inst.dir / "D";
+        for (const char* folder : {"D", "D/f", "D/each", "D/.hidden"}) ts::MakeDir(inst.dir / folder);
+        for (const char* file : {"D/a.txt", "D/b.txt", "D/f/in.txt", "D/each/x.txt"})
+            ts::WriteFile(inst.dir / file, file);
+        mkfifo((D + "/pipe").c_str(), 0666);
+        frmMain* w = inst.Start();
+        QVERIFY(w != nullptr);
+        QVERIFY(Drop(w, {D + "/a.txt", D + "/f", D + "/pipe", D + "/gone", D + "/.hidden", "/"}));
+        QCOMPARE(w->lstResult->count(), 3);  // the root gives an [NG] line; the rest are skipped
+        QVERIFY(w->lstResult->item(0)->text().startsWith("[NG]"));
+        QVERIFY(w->lstResult->item(1)->text().startsWith("[OK]"));
+        QCOMPARE(ts::ReadZip(D + "/a.zip").Names(), std::vector<std::string>{"a.txt"});
+        QCOMPARE(ts::ReadZip(D + "/f.zip").Names(), std::vector<std::string>{"in.txt"});
+        QVERIFY(!ts::Exists(D + "/a.txt") && ts::Exists(D + "/b.txt") && ts::Exists(D + "/pipe"));
+        SetCheckValue(w->chkDelete, 0);
+        SetCheckValue(w->chkEachFile, 1);
+        QVERIFY(Drop(w, {D + "/each"}));
+        QCOMPARE(w->lstResult->count(), 1);
+        QCOMPARE(ts::ReadZip(D + "/x.zip").Names(), std::vector<std::string>{"x.txt"});
+        QVERIFY(ts::Exists(D + "/each/x.txt"));
+        w->close();
+        mMain::ReleaseMainWindow();
+    }
+
+    void missingLibraryShowsTheBoxAndTouchesNoSettings() {
+        Installation inst(false);
+        bool boxSeen = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxSeen = true;
+                box->accept();
+            }
+        });
+        poll.start(10);
+        QVERIFY(inst.Start() == nullptr);
+        QVERIFY(boxSeen);
+        QVERIFY(!ts::Exists(inst.settings));
+    }
+};
+
+QTEST_MAIN(AppTest)
+#include "app_test.moc"

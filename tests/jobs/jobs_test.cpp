@@ -1,0 +1,314 @@
+// jobs_test.cpp - the compression jobs with the real library, through a window that records what
+// they do: archive names never taken from what exists, the per-file walk's order, odd names archived
+// exactly, and sources deleted only when a verified archive holds them unchanged. Also path compaction.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "CompactPath.h"
+#include "CompressionJobs.h"
+#include "mSevenZip32APIs.h"
+#include "support.h"
+
+namespace {
+
+const std::string kPrefix = "a -tzip -hide -mx=1";
+
+struct Window : mMain::JobWindow {
+    std::string extension = ".zip";
+    int deleteState = 0;
+    int archiverCalls = 0;
+    std::vector<std::string> lines;       // in the order the jobs gave them
+    std::function<void()> afterArchiver;  // runs once, when the window is enabled after a call
+    std::string ExtensionText() const override { return extension; }
+    int DeleteState() const override { return deleteState; }
+    void* NativeHandle() const override { return nullptr; }
+    void SetWindowEnabled(bool enabled) override {
+        if (!enabled) ++archiverCalls;
+        if (enabled && afterArchiver) std::exchange(afterArchiver, nullptr)();
+    }
+    int ResultListWidthTwips() const override { return 1 << 20; }
+    int TextWidthTwips(const std::string& text) const override { return static_cast<int>(text.size()); }
+    void InsertResultLine(const std::string& line) override { lines.push_back(line); }
+    bool AllLinesAre(const std::string& tag) const {
+        for (const std::string& line : lines)
+            if (!line.starts_with(tag)) return false;
+        return !lines.empty();
+    }
+};
+
+class Jobs : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { mSevenZip32APIs::SetArchiverLibraryPath(PAKUTO_TEST_ARCHIVER); }
+    ts::TempDir dir;
+    Window window;
+    std::string D = dir / "D";
+    void SetUp() override { ts::MakeDir(D); }
+    std::string Make(const std::string& name, const std::string& data = "") {
+        ts::WriteFile(D + "/" + name, data.empty() ? "data of " + name : data);
+        return D + "/" + name;
+    }
+};
+
+struct NameRow {
+    std::vector<std::string> taken;
+    std::string source, extension, archive;
+    bool folder = false;
+};
+
+TEST_F(Jobs, ArchiveNamesAreFree) {
+    const NameRow rows[] = {
+        {{}, "a.txt", ".zip", "a.zip"},
+        {{"a.zip"}, "a.txt", ".zip", "a (2).zip"},
+        {{"a.zip", "a (2).zip"}, "a.txt", ".zip", "a (3).zip"},
+        {{"a.zip", "a (3).zip"}, "a.txt", ".zip", "a (2).zip"},
+        {{"a.tar.zip"}, "a.tar.gz", ".zip", "a.tar (2).zip"},
+        {{}, ".profile", ".zip", ".profile.zip"},
+        {{"a.7z"}, "a.txt", ".7z", "a (2).7z"},
+        {{"f.zip"}, "f", ".zip", "f (2).zip", true},
+    };
+    for (const NameRow& row : rows) {
+        SCOPED_TRACE(row.source + " -> " + row.archive);
+        ts::TempDir d;
+        for (const std::string& name : row.taken) ts::WriteFile(d / name, "taken " + name);
+        Window w;
+        w.extension = row.extension;
+        if (row.folder) {
+            ts::MakeDir(d / row.source);
+            ts::WriteFile(d / row.source + "/inside", "inside");
+            mMain::CompressFolder(w, kPrefix, d / row.source);
+        } else {
+            ts::WriteFile(d / row.source, "data");
+            mMain::CompressFile(w, kPrefix, d / row.source, d.path());
+        }
+        EXPECT_TRUE(w.AllLinesAre("[OK]"));
+        for (const std::string& name : row.taken) EXPECT_EQ(ts::ReadFile(d / name), "taken " + name);
+        EXPECT_EQ(ts::ReadZip(d / row.archive).Names(),
+                  std::vector<std::string>{row.folder ? "inside" : row.source});
+        EXPECT_EQ(ts::Tree(d.path()).size(), row.taken.size() + (row.folder ? 3 : 2));
+    }
+}
+
+TEST_F(Jobs, PerFileWalkOrderAndSkips) {
+    for (const char* folder : {"c", "c/.h", "z", "empty"}) ts::MakeDir(D + "/" + folder);
+    for (const char* file : {"b.txt", "a.txt", ".hidden", "z/y.txt", "c/x.txt", "c/.h/q.txt"}) Make(file);
+    mkfifo((D + "/pipe").c_str(), 0666);
+    const std::string out = dir / "out";
+    ts::MakeDir(out);
+    mMain::CompressEachFile(window, kPrefix, D, out);
+    EXPECT_EQ(window.lines.size(), 4u);
+    EXPECT_TRUE(window.AllLinesAre("[OK]"));
+    const std::vector<std::string> order = {"x.zip", "y.zip", "a.zip", "b.zip"};
+    for (size_t i = 0; i < order.size() && i < window.lines.size(); ++i)
+        EXPECT_NE(window.lines[i].find(order[i]), std::string::npos) << window.lines[i];
+    EXPECT_EQ(ts::Tree(out), (std::vector<std::string>{"a.zip", "b.zip", "x.zip", "y.zip"}));
+    EXPECT_EQ(ts::ReadZip(out + "/x.zip").Names(), std::vector<std::string>{"x.txt"});
+}
+
+// A folder of the walk that cannot be listed gives an [NG] line; the walk goes on with the rest.
+TEST_F(Jobs, PerFileWalkReportsUnlistableFolder) {
+    ts::MakeDir(D + "/sealed", 0);
+    Make("a.txt");
+    const int seen = ts::InChild(
+        [&] {
+            mMain::CompressEachFile(window, kPrefix, D, D);
+            const bool ng = window.lines.size() == 2 && window.lines[0].starts_with("[NG]") &&
+                            window.lines[0].find("sealed/") != std::string::npos;
+            return ng && window.lines[1].starts_with("[OK]") ? 0 : 1;
+        },
+        true);
+    EXPECT_EQ(seen, 0);
+}
+
+struct OddRow {
+    std::string name, archive;
+    bool ok;
+};
+
+TEST_F(Jobs, OddNamesArchivedExactly) {
+    const OddRow rows[] = {
+        {"*", "*.zip", true},
+        {"?", "?.zip", true},
+        {"-x.txt", "-x.zip", true},
+        {"new\nline", "new\nline.zip", true},
+        {"bad\xff\xfe.txt", "bad\xff\xfe.zip", true},
+        {"日本語.txt", "日本語.zip", true},
+        {"$HOME 'q'", "$HOME 'q'.zip", true},
+        {"a\"b.txt", "", false},
+    };
+    for (const OddRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ts::TempDir d;
+        ts::WriteFile(d / row.name, "odd");
+        ts::WriteFile(d / "a", "bystander");
+        Window w;
+        mMain::CompressFile(w, kPrefix, d / row.name, d.path());
+        EXPECT_TRUE(w.AllLinesAre(row.ok ? "[OK]" : "[NG]"));
+        EXPECT_EQ(w.archiverCalls, row.ok ? 1 : 0);
+        EXPECT_EQ(ts::Tree(d.path()).size(), row.ok ? 3u : 2u);
+        if (!row.ok) continue;
+        const ts::ZipReport zip = ts::ReadZip(d / row.archive);
+        EXPECT_TRUE(zip.ok && ts::UnzipTests(d / row.archive));
+        EXPECT_EQ(zip.Names(), std::vector<std::string>{row.name});
+    }
+    ts::MakeDir(D + "/*");
+    Make("*/-f");
+    Make("other");
+    mMain::CompressFolder(window, kPrefix, D + "/*");
+    EXPECT_EQ(ts::ReadZip(D + "/*.zip").Names(), std::vector<std::string>{"-f"});
+    mMain::CompressFile(window, kPrefix, "relative.txt", D);
+    mMain::CompressFolder(window, kPrefix, "/");
+    EXPECT_EQ(window.archiverCalls, 1);
+    EXPECT_EQ(window.lines.size(), 3u);
+    EXPECT_TRUE(window.lines[1].starts_with("[NG]") && window.lines[2].starts_with("[NG]"));
+}
+
+// What may change between the archiver's call and the deletion, and what must then survive.
+struct DeleteRow {
+    const char* what;
+    std::function<void(const std::string& folder, const std::string& archive)> meanwhile;
+    std::vector<std::string> left;  // files left in the folder
+};
+
+void ReplaceArchive(const std::string& archive, const std::string& name, const std::string& data) {
+    ts::TempDir other;
+    ts::MakeDir(other / "sub");
+    ts::WriteFile(other / name, data);
+    const std::string made = other / "made.zip";
+    char output[1024];
+    ASSERT_EQ(mSevenZip32APIs::SevenZip(
+                  nullptr, ("a -tzip \"" + made + "\" \"" + other.path() + "/\" " + name).c_str(), output,
+                  sizeof output),
+              0);
+    ASSERT_EQ(rename(made.c_str(), archive.c_str()), 0);
+}
+
+TEST_F(Jobs, DeletesOnlyWhatTheArchiveHoldsUnchanged) {
+    const auto none = [](const std::string&, const std::string&) {};
+    const DeleteRow rows[] = {
+        {"nothing changes", none, {"ro.txt"}},
+        {"a file grows, one appears",
+         [](const std::string& f, const std::string&) {
+             ts::WriteFile(f + "/sub/b.txt", "longer data of sub/b.txt");
+             ts::WriteFile(f + "/new.txt", "new");
+         },
+         {"new.txt", "ro.txt", "sub/b.txt"}},
+        {"a file is replaced by one of the same size",
+         [](const std::string& f, const std::string&) {
+             ts::WriteFile(f + "/b.new", "DATA OF SUB/B.TXT");
+             rename((f + "/b.new").c_str(), (f + "/sub/b.txt").c_str());
+         },
+         {"ro.txt", "sub/b.txt"}},
+        {"the archive lacks a file",
+         [](const std::string&, const std::string& a) { ReplaceArchive(a, "a.txt", "data of a.txt"); },
+         {"ro.txt", "sub/b.txt"}},
+        {"the archive holds a file at another size",
+         [](const std::string&, const std::string& a) { ReplaceArchive(a, "sub/b.txt", "short"); },
+         {"a.txt", "ro.txt", "sub/b.txt"}},
+    };
+    for (const DeleteRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        ts::TempDir d;
+        const std::string F = d / "F";
+        for (const char* folder : {"F", "F/sub"}) ts::MakeDir(d / folder);
+        for (const char* file : {"a.txt", "sub/b.txt", "ro.txt"})
+            ts::WriteFile(F + "/" + file, std::string("data of ") + file);
+        chmod((F + "/ro.txt").c_str(), 0444);
+        ts::WriteFile(d / "F.txt", "bystander");
+        Window w;
+        w.deleteState = 1;
+        w.afterArchiver = [&] { row.meanwhile(F, d / "F.zip"); };
+        mMain::CompressFolder(w, kPrefix, F);
+        EXPECT_TRUE(w.AllLinesAre("[OK]"));
+        std::vector<std::string> left;
+        for (const std::string& name : ts::Tree(F))
+            if (name.back() != '/') left.push_back(name);
+        EXPECT_EQ(left, row.left);
+        EXPECT_EQ(ts::ReadFile(d / "F.txt"), "bystander");
+    }
+}
+
+TEST_F(Jobs, FileDeletedOnlyWhenAskedAndArchived) {
+    struct Row {
+        int deleteState;
+        mode_t mode;
+        bool writableDest, gone;
+    };
+    for (const Row& row : {Row{1, 0644, true, true}, Row{0, 0644, true, false}, Row{2, 0644, true, false},
+                           Row{1, 0444, true, false}, Row{1, 0644, false, false}}) {
+        SCOPED_TRACE(::testing::Message() << row.deleteState << " " << row.mode << " " << row.writableDest);
+        ts::TempDir d;
+        const std::string out = d / "out";
+        ts::MakeDir(out, row.writableDest ? 0777 : 0555);
+        ts::WriteFile(d / "f.txt", "data");
+        chmod((d / "f.txt").c_str(), row.mode);
+        Window w;
+        w.deleteState = row.deleteState;
+        const int ok = ts::InChild(
+            [&] {
+                mMain::CompressFile(w, kPrefix, d / "f.txt", out);
+                return w.AllLinesAre(row.writableDest ? "[OK]" : "[NG]") ? 0 : 1;
+            },
+            true);
+        EXPECT_EQ(ok, 0);
+        EXPECT_EQ(!ts::Exists(d / "f.txt"), row.gone);
+        EXPECT_EQ(ts::Exists(out + "/f.zip"), row.writableDest);
+    }
+}
+
+// An entry over 4 GiB (a sparse file) is archived with its 64-bit size and CRC, and then deleted.
+TEST_F(Jobs, EntryOver4GiB) {
+    const std::string big = D + "/big.bin";
+    const off_t size = off_t{4097} << 20;
+    const int fd = open(big.c_str(), O_CREAT | O_WRONLY, 0644);
+    const bool sparse = fd >= 0 && ftruncate(fd, size) == 0 && pwrite(fd, "head", 4, 0) == 4 &&
+                        pwrite(fd, "tail", 4, size - 4) == 4;
+    struct stat st {};
+    const bool holes = sparse && fstat(fd, &st) == 0 && st.st_blocks * 512 < size / 2;
+    if (fd >= 0) close(fd);
+    if (!holes) GTEST_SKIP() << "the file system here cannot hold a sparse 4 GiB file";
+    window.deleteState = 1;
+    mMain::CompressFile(window, "a -tzip -hide -mx=1", big, D);
+    EXPECT_TRUE(window.AllLinesAre("[OK]"));
+    const ts::ZipReport zip = ts::ReadZip(D + "/big.zip");
+    EXPECT_TRUE(zip.ok);  // every CRC checked
+    ASSERT_EQ(zip.entries.size(), 1u);
+    EXPECT_EQ(zip.entries[0].size, static_cast<uint64_t>(size));
+    EXPECT_FALSE(ts::Exists(big)) << "the archived source stayed";
+}
+
+struct CompactRow {
+    std::string path;
+    int width;
+    std::string shown;
+};
+
+TEST(CompactPath, ShortensFolderNamesNeverTheName) {
+    const CompactRow rows[] = {
+        {"/home/user/docs/file.txt", 24, "/home/user/docs/file.txt"},
+        {"/home/user/docs/file.txt", 23, "/.../user/docs/file.txt"},
+        {"/home/user/docs/file.txt", 22, "/.../docs/file.txt"},
+        {"/home/user/docs/file.txt", 15, "/.../file.txt"},
+        {"/home/user/docs/file.txt", 12, ".../file.txt"},
+        {"/home/user/docs/file.txt", 11, "file.txt"},
+        {"C:/dir/sub/f", 12, "C:/dir/sub/f"},
+        {"C:/dir/sub/f", 10, "C:/.../f"},
+        {"C:/dir/sub/f", 7, ".../f"},
+        {"/.../.git/x/f", 11, "/.../x/f"},
+        {"/a/verylongname", 3, "verylongname"},
+        {"no-separator", 1, "no-separator"},
+        {"", 0, ""},
+    };
+    const mMain::TextMeasure measure = [](const std::string& s) { return static_cast<int>(s.size()); };
+    for (const CompactRow& row : rows)
+        EXPECT_EQ(mMain::CompactPath(row.path, measure, row.width), row.shown)
+            << row.path << " " << row.width;
+    const std::pair<double, int> widths[] = {
+        {1000.0, 600}, {400.5, 0}, {401.5, 2}, {1e9, 32767}, {-1e9, -32768}};
+    for (const auto& [width, line] : widths) EXPECT_EQ(mMain::ResultLineWidth(width), line) << width;
+}
+
+}  // namespace

@@ -1,0 +1,222 @@
+// library_test.cpp - the archiver library through its C entry point and its driver: what a command
+// stores and under which names, how bad commands and faults end (a result code, nothing published,
+// nothing existing replaced, no temporary file left), and what a walk must never open or follow.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "sevenzip32.h"
+#include "support.h"
+#include "write_fault.h"
+
+namespace {
+
+int Zip(const std::string& command) {
+    char output[4096];
+    return SevenZip(nullptr, command.c_str(), output, sizeof output);
+}
+
+// A source tree S/ and an empty, writable folder out/ for the archive A.
+struct Tree {
+    ts::TempDir dir;
+    std::string S = dir / "S", out = dir / "out", A = out + "/A.zip";
+    Tree() {
+        for (const char* d : {"S", "S/sub", "S/sub/deep", "S/empty", "out"}) ts::MakeDir(dir / d);
+        for (const char* f : {"x.txt", "y.log", "sub/z.txt", "sub/deep/w.txt", "-lead", "a*b"})
+            ts::WriteFile(S + "/" + f, std::string("data of ") + f);
+    }
+    std::string Prefix(const std::string& switches = "-mx=1") const {
+        return "a -tzip -hide " + switches + " \"" + A + "\" \"" + S + "/\" ";
+    }
+    // Only the archive, or nothing, is in out/: no temporary file stayed.
+    bool OutHolds(bool archive) const {
+        return ts::Tree(out) == (archive ? std::vector<std::string>{"A.zip"} : std::vector<std::string>{});
+    }
+};
+
+struct StoreRow {
+    const char* switches;
+    const char* operands;
+    std::vector<std::string> names;
+};
+
+TEST(Library, StoresWhatTheCommandNames) {
+    const std::vector<std::string> subTree = {"sub/", "sub/deep/", "sub/deep/w.txt", "sub/z.txt"};
+    const StoreRow rows[] = {
+        {"-mx=1", "x.txt", {"x.txt"}},
+        {"-mx=0", "x.txt y.log", {"x.txt", "y.log"}},
+        {"-mx=9", "sub", subTree},
+        {"-mx=1", "empty", {"empty/"}},
+        {"-mx=1", "?.log", {"y.log"}},
+        {"-mx=1", "*.txt", {"x.txt"}},
+        {"-mx=1 -ir!*.txt", "", {"sub/deep/w.txt", "sub/z.txt", "x.txt"}},
+        {"-mx=1 -ir!w.*", "", {"sub/deep/w.txt"}},
+        {"-mx=1 -spd", "a*b", {"a*b"}},
+        {"-mx=1", "-- -lead", {"-lead"}},
+        {"-mx=1", "\"sub/deep/w.txt\"", {"sub/deep/w.txt"}},
+    };
+    for (const StoreRow& row : rows) {
+        SCOPED_TRACE(std::string(row.switches) + " | " + row.operands);
+        Tree t;
+        ASSERT_EQ(Zip(t.Prefix(row.switches) + row.operands), SEVENZIP_OK);
+        const ts::ZipReport zip = ts::ReadZip(t.A);
+        EXPECT_TRUE(zip.ok && ts::UnzipTests(t.A) && ts::BsdtarLists(t.A));
+        EXPECT_EQ(zip.Names(), row.names);
+        for (const std::string& name : row.names) {
+            const ts::ZipEntry* e = zip.Find(name);
+            if (e != nullptr && name.back() != '/') {
+                EXPECT_EQ(e->content, "data of " + name);
+            }
+        }
+        EXPECT_TRUE(t.OutHolds(true));
+    }
+}
+
+TEST(Library, DriverRunsOneCommand) {
+    Tree t;
+    std::string output;
+    EXPECT_EQ(ts::Run({PAKUTO_TEST_DRIVER, t.Prefix() + "x.txt"}, &output), 0) << output;
+    EXPECT_EQ(ts::ReadZip(t.A).Names(), std::vector<std::string>{"x.txt"});
+    EXPECT_EQ(ts::Run({PAKUTO_TEST_DRIVER, t.Prefix() + "missing"}), 1);
+    EXPECT_EQ(ts::Run({PAKUTO_TEST_DRIVER}), 1);
+}
+
+struct ErrorRow {
+    const char* command;  // {A}: the archive, {S}: the source folder with its '/'
+    int result;           // -1: any failure
+};
+
+std::string Fill(std::string text, const Tree& t) {
+    for (const auto& [key, value] : {std::pair{"{A}", t.A}, std::pair{"{S}", t.S + "/"}})
+        for (size_t at; (at = text.find(key)) != std::string::npos;) text.replace(at, 3, value);
+    return text;
+}
+
+// Every refused command: its result, and no file made. Run as an unprivileged user, so that
+// permission bits apply.
+TEST(Library, RefusedCommandsLeaveNothing) {
+    const ErrorRow rows[] = {
+        {"a -tzip \"{A} {S} x.txt", SEVENZIP_E_SYNTAX},
+        {"x -tzip {A} {S} x.txt", SEVENZIP_E_SYNTAX},
+        {"a -t7z {A} {S} x.txt", SEVENZIP_E_SYNTAX},
+        {"a -tzip -bogus {A} {S} x.txt", SEVENZIP_E_SYNTAX},
+        {"a -tzip -mx=10 {A} {S} x.txt", SEVENZIP_E_SYNTAX},
+        {"", SEVENZIP_E_SYNTAX},
+        {"a -tzip {A} {S} missing.txt", SEVENZIP_E_NO_FILES},
+        {"a -tzip {A} {S} ../S/x.txt", -1},
+        {"a -tzip {A} {S} sub/../../S/x.txt", -1},
+        {"a -tzip {A} {S} /etc/hostname", -1},
+        {"a -tzip {A}/no/such.zip {S} x.txt", SEVENZIP_E_WRITE},
+        {"a -tzip {A} {S} locked.txt", SEVENZIP_E_READ},
+        {"a -tzip {A} {S} sealed", SEVENZIP_E_READ},
+    };
+    for (const ErrorRow& row : rows) {
+        Tree t;
+        const std::string command = Fill(row.command, t);
+        SCOPED_TRACE(command);
+        ts::WriteFile(t.S + "/locked.txt", "secret");
+        chmod((t.S + "/locked.txt").c_str(), 0);
+        ts::MakeDir(t.S + "/sealed", 0);
+        const int result = ts::InChild([&] { return Zip(command); }, true);
+        EXPECT_TRUE(row.result < 0 ? result > 0 : result == row.result) << result;
+        EXPECT_TRUE(t.OutHolds(false));
+    }
+    char small[8];
+    std::memset(small, 'x', sizeof small);
+    EXPECT_NE(SevenZip(nullptr, "nonsense", small, 4), SEVENZIP_OK);
+    EXPECT_NE(std::memchr(small, '\0', 4), nullptr);
+    EXPECT_EQ(small[4], 'x');
+}
+
+// A file under the archive's name is never replaced: there before the call, or appearing while the
+// archive is written.
+TEST(Library, NeverReplacesAFile) {
+    for (bool appearsLater : {false, true}) {
+        Tree t;
+        if (appearsLater) {
+            ts::ArmWriteFault(ts::WriteFault::Hook, [&] { ts::WriteFile(t.A, "precious"); });
+        } else {
+            ts::WriteFile(t.A, "precious");
+        }
+        EXPECT_EQ(Zip(t.Prefix() + "x.txt"), SEVENZIP_E_EXISTS);
+        EXPECT_TRUE(ts::WriteFaultFired());
+        EXPECT_EQ(ts::ReadFile(t.A), "precious");
+        EXPECT_TRUE(t.OutHolds(true));
+    }
+}
+
+// The archive is read back before it is published: damaged on disk while written, nothing is
+// published. A source that changes while read fails the call too.
+TEST(Library, PublishesOnlyWhatVerifies) {
+    struct FaultRow {
+        ts::WriteFault fault;
+        bool growSource;
+        int result;
+    };
+    for (const FaultRow& row : {FaultRow{ts::WriteFault::FlipByte, false, SEVENZIP_E_VERIFY},
+                                FaultRow{ts::WriteFault::None, true, SEVENZIP_E_READ}}) {
+        Tree t;
+        const std::string big = t.S + "/big.bin";
+        ts::WriteFile(big, std::string(3 << 20, 'A'));
+        const auto grow = [&] { std::ofstream(big, std::ios::app) << "more"; };
+        if (row.growSource) {
+            ts::ArmReadHook("big.bin", grow);
+        } else {
+            ts::ArmWriteFault(row.fault);
+        }
+        EXPECT_EQ(Zip(t.Prefix("-mx=0") + "big.bin"), row.result);
+        EXPECT_TRUE(ts::WriteFaultFired());
+        EXPECT_TRUE(t.OutHolds(false));
+    }
+}
+
+// A walk stores links as links (never followed, even to folders or nowhere), never opens a FIFO, and
+// a FIFO named directly is an error.
+TEST(Library, WalkNeverOpensOrFollows) {
+    Tree t;
+    mkfifo((t.S + "/pipe").c_str(), 0666);
+    symlink("sub", (t.S + "/tosub").c_str());
+    symlink("nowhere", (t.S + "/dangling").c_str());
+    EXPECT_EQ(ts::InChild([&] { return Zip(t.Prefix() + "-ir!*"); }), SEVENZIP_OK);
+    const ts::ZipReport zip = ts::ReadZip(t.A);
+    EXPECT_TRUE(zip.ok);
+    EXPECT_EQ(zip.Find("pipe"), nullptr);
+    EXPECT_EQ(zip.Find("tosub/z.txt"), nullptr);
+    for (const auto& [link, target] : {std::pair{"tosub", "sub"}, std::pair{"dangling", "nowhere"}}) {
+        const ts::ZipEntry* e = zip.Find(link);
+        ASSERT_NE(e, nullptr) << link;
+        EXPECT_TRUE(S_ISLNK(e->mode)) << link;
+        EXPECT_EQ(e->content, target);
+    }
+    EXPECT_TRUE(zip.Find("sub/z.txt") != nullptr && zip.Find("x.txt") != nullptr);
+    Tree u;
+    mkfifo((u.S + "/pipe").c_str(), 0666);
+    EXPECT_GT(ts::InChild([&] { return Zip(u.Prefix() + "pipe"); }), 0);
+    EXPECT_TRUE(u.OutHolds(false));
+}
+
+// A run killed while writing leaves its sources and at most its temporary file; a later run over the
+// same folder neither stores nor trips over that leftover.
+TEST(Library, KilledRunLeavesOnlyItsTemporaryFile) {
+    Tree t;
+    ts::WriteFile(t.S + "/big.bin", std::string(3 << 20, 'B'));
+    const std::vector<std::string> before = ts::Tree(t.S);
+    const std::string inner = t.S + "/A.zip";
+    const int killed = ts::InChild([&] {
+        ts::ArmWriteFault(ts::WriteFault::Exit);
+        return Zip("a -tzip -mx=0 \"" + inner + "\" \"" + t.S + "/\" big.bin");
+    });
+    EXPECT_EQ(killed, 9);
+    std::vector<std::string> leftovers;
+    for (const std::string& name : ts::Tree(t.S))
+        if (name.find("pakuto-tmp") != std::string::npos) leftovers.push_back(name);
+    EXPECT_EQ(leftovers.size(), 1u);
+    EXPECT_FALSE(ts::Exists(inner));
+    EXPECT_EQ(ts::ReadFile(t.S + "/big.bin"), std::string(3 << 20, 'B'));
+    EXPECT_EQ(Zip(t.Prefix() + "-ir!*"), SEVENZIP_OK);
+    EXPECT_EQ(ts::ReadZip(t.A).Names(), before);
+}
+
+}  // namespace

@@ -1,0 +1,177 @@
+// support.cpp - the shared test helpers (see support.h).
+#include "support.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace ts {
+namespace {
+
+// Waits for `pid` up to the time limit, killing it then; the exit code, or -1.
+int Reap(pid_t pid, int timeoutSeconds, int outFd = -1, std::string* output = nullptr) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    int status = 0;
+    for (;;) {
+        if (outFd >= 0) {
+            pollfd p{outFd, POLLIN, 0};
+            if (poll(&p, 1, 20) > 0) {
+                char buffer[4096];
+                const ssize_t n = read(outFd, buffer, sizeof buffer);
+                if (n > 0 && output != nullptr) output->append(buffer, static_cast<size_t>(n));
+                if (n > 0) continue;
+            }
+        } else {
+            usleep(5000);
+        }
+        if (waitpid(pid, &status, WNOHANG) == pid) break;
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -1;
+        }
+    }
+    if (outFd >= 0) {
+        char buffer[4096];
+        for (ssize_t n; (n = read(outFd, buffer, sizeof buffer)) > 0;)
+            if (output != nullptr) output->append(buffer, static_cast<size_t>(n));
+        close(outFd);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "pakuto-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+    chmod(path_.c_str(), 0777);  // an unprivileged step may work in it
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    for (const auto& e : fs::recursive_directory_iterator(path_, ec))
+        if (!e.is_symlink()) fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+void MakeDir(const std::string& path, unsigned mode) {
+    mkdir(path.c_str(), 0700);
+    chmod(path.c_str(), static_cast<mode_t>(mode));
+}
+
+std::vector<std::string> Tree(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : fs::recursive_directory_iterator(folder, ec)) {
+        const std::string name = e.path().lexically_relative(folder).string();
+        names.push_back(e.is_directory() && !e.is_symlink() ? name + "/" : name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+int Run(const std::vector<std::string>& argv, std::string* output, int timeoutSeconds) {
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipeFds[1], 1);
+        dup2(pipeFds[1], 2);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    return pid < 0 ? -1 : Reap(pid, timeoutSeconds, pipeFds[0], output);
+}
+
+int InChild(const std::function<int()>& step, bool unprivileged, int timeoutSeconds) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (unprivileged && geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(126);
+        }
+        _exit(step());
+    }
+    return pid < 0 ? -1 : Reap(pid, timeoutSeconds);
+}
+
+std::vector<std::string> ZipReport::Names() const {
+    std::vector<std::string> names;
+    for (const ZipEntry& e : entries) names.push_back(e.name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const ZipEntry* ZipReport::Find(const std::string& name) const {
+    for (const ZipEntry& e : entries)
+        if (e.name == name) return &e;
+    return nullptr;
+}
+
+static std::string FromHex(const std::string& hex) {
+    std::string bytes;
+    for (size_t i = 0; hex != "-" && i + 1 < hex.size(); i += 2)
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return bytes;
+}
+
+ZipReport ReadZip(const std::string& archive) {
+    std::string text;
+    ZipReport report;
+    if (Run({PAKUTO_TEST_PYTHON, PAKUTO_TEST_ZIP_READ, archive}, &text) != 0) return report;
+    std::istringstream in(text);
+    std::string first;
+    std::getline(in, first);
+    report.ok = first == "OK";
+    for (std::string name, data; in >> name;) {
+        ZipEntry e;
+        in >> e.size >> e.mode >> data;
+        e.name = FromHex(name);
+        e.content = FromHex(data);
+        report.entries.push_back(e);
+    }
+    return report;
+}
+
+bool UnzipTests(const std::string& archive) {
+    return Run({PAKUTO_TEST_UNZIP, "-tqq", archive}) == 0;
+}
+
+bool BsdtarLists(const std::string& archive) {
+    return Run({PAKUTO_TEST_BSDTAR, "-tf", archive}) == 0;
+}
+
+}  // namespace ts
