@@ -80,7 +80,6 @@ TEST(PipelineLifetime, OnePieceOfWorkStartsNoThread) {
     int before = baselineThreads();
     sevenzip::DeflatePipeline pipeline(withThreads(4));
     pipeline.add(files[0]);
-    pipeline.finish();
     EXPECT_EQ(threadCount(), before);
     sevenzip::Piece p = pipeline.next();
     EXPECT_EQ(p.error, 0) << p.message;
@@ -95,7 +94,6 @@ TEST(PipelineLifetime, DestroyedWithFilesPendingJoinsEveryWorker) {
     {
         sevenzip::DeflatePipeline pipeline(withThreads(4));
         for (const auto& f : files) pipeline.add(f);
-        pipeline.finish();
         EXPECT_GT(threadCount(), before);
         sevenzip::Piece first = pipeline.next();
         EXPECT_EQ(first.error, 0) << first.message;
@@ -124,7 +122,6 @@ TEST(PipelineLifetime, DestroyedAfterAnErrorWithLaterFilesInFlight) {
     {
         sevenzip::DeflatePipeline pipeline(withThreads(2));
         for (const auto& f : files) pipeline.add(f);
-        pipeline.finish();
         sevenzip::Piece p;
         do p = pipeline.next();
         while (!p.last);
@@ -142,7 +139,6 @@ TEST(PipelineLifetime, NextWithNothingPendingIsAnErrorNotABlock) {
     sevenzip::DeflatePipeline pipeline(withThreads(2));
     EXPECT_NE(pipeline.next().error, 0);
     pipeline.add(files[0]);
-    pipeline.finish();
     sevenzip::Piece p = pipeline.next();
     EXPECT_EQ(p.error, 0);
     EXPECT_TRUE(p.last);
@@ -188,7 +184,6 @@ TEST(PipelineLifetime, ReadingAheadIsBounded) {
     const unsigned threads = 2;
     sevenzip::DeflatePipeline pipeline(withThreads(threads));
     for (const auto& f : files) pipeline.add(f);
-    pipeline.finish();
     // The writer is slow: give the workers every chance to run ahead, then count what they hold open.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_LE(openFilesUnder(dir.file("")), threads);
@@ -252,7 +247,6 @@ TEST(PipelineLifetime, ReadAheadMemoryIsBounded) {
         o.threads = 2;
         sevenzip::DeflatePipeline pipeline(o);
         pipeline.add(listed);
-        pipeline.finish();
         // Let the workers run ahead as far as they may: until they stop using the processor (blocked
         // by the bound), or memory passes the limit, or half a minute has passed.
         long lastCpu = othersCpuMicros();

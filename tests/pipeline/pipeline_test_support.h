@@ -63,11 +63,7 @@ inline sevenzip::SourceFile listFile(const std::string& path) {
     if (::lstat(path.c_str(), &st) != 0) throw std::runtime_error("cannot stat " + path);
     sevenzip::SourceFile f;
     f.path = path;
-    f.size = static_cast<uint64_t>(st.st_size);
-    f.mtimeSec = st.st_mtim.tv_sec;
-    f.mtimeNsec = st.st_mtim.tv_nsec;
-    f.device = static_cast<uint64_t>(st.st_dev);
-    f.inode = static_cast<uint64_t>(st.st_ino);
+    f.identity = sevenzip::io::identityOf(st);
     return f;
 }
 
@@ -121,7 +117,6 @@ inline std::vector<Delivered> runPipeline(const std::vector<sevenzip::SourceFile
                                           const sevenzip::CompressionOptions& options) {
     sevenzip::DeflatePipeline pipeline(options);
     for (const auto& f : files) pipeline.add(f);
-    pipeline.finish();
     std::vector<Delivered> out;
     for (size_t i = 0; i < files.size(); ++i) {
         Delivered d;

@@ -97,7 +97,7 @@ TEST(PipelineSourceSafety, FileReplacedAfterListing) {
     auto listed = listFile(dir.file("f"));
     writeFile(dir.file("other"), same);
     std::filesystem::rename(dir.file("other"), dir.file("f"));
-    setMtime(dir.file("f"), listed.mtimeSec, listed.mtimeNsec);  // same size and time, another inode
+    setMtime(dir.file("f"), listed.identity.mtimeSec, listed.identity.mtimeNsec);  // same size and time, another inode
     Delivered d = deliverOne(listed);
     EXPECT_EQ(d.error, ESTALE) << d.message;
 }
@@ -107,7 +107,7 @@ TEST(PipelineSourceSafety, FileGrownAfterListing) {
     writeFile(dir.file("f"), textLike(5000, 5));
     auto listed = listFile(dir.file("f"));
     appendFile(dir.file("f"), {'x'});
-    setMtime(dir.file("f"), listed.mtimeSec, listed.mtimeNsec);
+    setMtime(dir.file("f"), listed.identity.mtimeSec, listed.identity.mtimeNsec);
     Delivered d = deliverOne(listed);
     EXPECT_EQ(d.error, ESTALE) << d.message;
 }
@@ -125,7 +125,7 @@ TEST(PipelineSourceSafety, FileTouchedAfterListing) {
     TempDir dir;
     writeFile(dir.file("f"), textLike(5000, 7));
     auto listed = listFile(dir.file("f"));
-    setMtime(dir.file("f"), listed.mtimeSec + 1, listed.mtimeNsec);
+    setMtime(dir.file("f"), listed.identity.mtimeSec + 1, listed.identity.mtimeNsec);
     Delivered d = deliverOne(listed);
     EXPECT_EQ(d.error, ESTALE) << d.message;
 }
@@ -180,7 +180,7 @@ TEST(PipelineSourceReader, ShrinkWhileReadingIsDetected) {
     TempDir dir;
     writeFile(dir.file("f"), textLike(10000, 12));
     auto listed = listFile(dir.file("f"));
-    sevenzip::detail::SourceFd fd;
+    sevenzip::io::Fd fd;
     ASSERT_TRUE(sevenzip::detail::openSource(listed, fd));
     std::filesystem::resize_file(dir.file("f"), 6000);
     Bytes buffer(5000);
@@ -193,7 +193,7 @@ TEST(PipelineSourceReader, GrowthAfterTheLastReadIsDetected) {
     TempDir dir;
     writeFile(dir.file("f"), textLike(10000, 13));
     auto listed = listFile(dir.file("f"));
-    sevenzip::detail::SourceFd fd;
+    sevenzip::io::Fd fd;
     ASSERT_TRUE(sevenzip::detail::openSource(listed, fd));
     Bytes buffer(10000);
     ASSERT_TRUE(sevenzip::detail::readExactly(listed, fd.get(), 0, 10000, buffer.data()));
@@ -206,11 +206,11 @@ TEST(PipelineSourceReader, ModificationWhileReadingIsDetected) {
     TempDir dir;
     writeFile(dir.file("f"), textLike(10000, 14));
     auto listed = listFile(dir.file("f"));
-    sevenzip::detail::SourceFd fd;
+    sevenzip::io::Fd fd;
     ASSERT_TRUE(sevenzip::detail::openSource(listed, fd));
     Bytes buffer(10000);
     ASSERT_TRUE(sevenzip::detail::readExactly(listed, fd.get(), 0, 10000, buffer.data()));
     // Rewriting a byte in place keeps the size but moves the modification time.
-    setMtime(dir.file("f"), listed.mtimeSec - 10, 0);
+    setMtime(dir.file("f"), listed.identity.mtimeSec - 10, 0);
     EXPECT_EQ(sevenzip::detail::checkUnchanged(listed, fd.get()).error, ESTALE);
 }

@@ -27,7 +27,7 @@ std::string fileCommand(const std::string& archive, const std::string& folder, c
 
 bool hasTemporaryFile(const std::string& folder) {
     for (const std::string& name : folderNames(folder))
-        if (name.find(".pakuto-tmp-") != std::string::npos) return true;
+        if (name.find(".pakuto-tmp") != std::string::npos) return true;
     return false;
 }
 
