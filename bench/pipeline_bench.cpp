@@ -59,9 +59,12 @@ int main(int argc, char** argv) {
     options.level = 9;
     bool perFile = false;
     for (int i = 2; i < argc; ++i) {
-        if (std::strncmp(argv[i], "-mx=", 4) == 0) options.level = std::atoi(argv[i] + 4);
-        else if (std::strncmp(argv[i], "-threads=", 9) == 0) options.threads = static_cast<unsigned>(std::atoi(argv[i] + 9));
-        else if (std::strcmp(argv[i], "-per-file") == 0) perFile = true;
+        if (std::strncmp(argv[i], "-mx=", 4) == 0)
+            options.level = std::atoi(argv[i] + 4);
+        else if (std::strncmp(argv[i], "-threads=", 9) == 0)
+            options.threads = static_cast<unsigned>(std::atoi(argv[i] + 9));
+        else if (std::strcmp(argv[i], "-per-file") == 0)
+            perFile = true;
     }
     std::vector<sevenzip::SourceFile> files;
     fs::path root = argv[1];

@@ -28,9 +28,9 @@
 namespace sevenzip {
 
 struct SourceFile {
-    std::string path;            // absolute path as bytes
-    io::FileIdentity identity;   // from the listing
-    bool throughLink = false;    // the last component is a link to the listed file: read through it
+    std::string path;           // absolute path as bytes
+    io::FileIdentity identity;  // from the listing
+    bool throughLink = false;   // the last component is a link to the listed file: read through it
 };
 
 struct CompressionOptions {

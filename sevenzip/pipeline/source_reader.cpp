@@ -52,7 +52,8 @@ ReadStatus readExactly(const SourceFile& file, int fd, uint64_t offset, size_t l
     size_t got = 0;
     if (const int err = io::readAt(fd, out, length, offset, got); err != 0)
         return systemFailure(err, file, "read");
-    if (got < length) return failure(ESTALE, file, "ended before its listed size (it shrank while being read)");
+    if (got < length)
+        return failure(ESTALE, file, "ended before its listed size (it shrank while being read)");
     return {};
 }
 

@@ -23,7 +23,8 @@ std::vector<ExpectedEntry> writeEntries(const Command& command, const std::vecto
                                         ZipWriter& writer) {
     DeflatePipeline pipeline(CompressionOptions{command.level, 0});
     for (const SelectedEntry& entry : entries)
-        if (entry.kind == EntryKind::File) pipeline.add(SourceFile{entry.path, entry.identity, entry.throughLink});
+        if (entry.kind == EntryKind::File)
+            pipeline.add(SourceFile{entry.path, entry.identity, entry.throughLink});
 
     std::vector<ExpectedEntry> expected;
     expected.reserve(entries.size());
@@ -95,7 +96,8 @@ std::string runCommand(std::string_view text) {
         bytes += entry.identity.size;
     }
     struct stat st {};
-    const uint64_t archiveBytes = io::statAt(temp.fd(), "", st, false) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    const uint64_t archiveBytes =
+        io::statAt(temp.fd(), "", st, false) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
     char summary[256];
     std::snprintf(summary, sizeof summary, "%zu files, %zu folders, %zu links; %llu bytes in %llu bytes",
                   files, folders, links, static_cast<unsigned long long>(bytes),

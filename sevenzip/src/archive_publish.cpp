@@ -46,16 +46,16 @@ ArchiveTarget::ArchiveTarget(const std::string& archivePath) {
     const size_t nameMax = io::nameMax(folder_.get());
     if (name_.size() > nameMax)
         throw Failure(SEVENZIP_E_WRITE, "the archive name " + name_.substr(0, 40) + "... is " +
-                                            std::to_string(name_.size()) + " bytes long; the file system of " +
-                                            folder + " takes at most " + std::to_string(nameMax));
+                                            std::to_string(name_.size()) +
+                                            " bytes long; the file system of " + folder + " takes at most " +
+                                            std::to_string(nameMax));
     // Any entry of that name counts, whatever its kind: a link (dangling or not) is not followed.
     struct stat st {};
     const int err = io::statAt(folder_.get(), name_, st, false);
     if (err == 0) throw Failure(SEVENZIP_E_EXISTS, absolutePath_ + " already exists; it was left as it is");
     if (err != ENOENT) throw Failure(SEVENZIP_E_WRITE, systemMessage(absolutePath_, err));
-    const size_t room = nameMax > 1 + kTempMarker.size() + kRandomChars
-                            ? nameMax - 1 - kTempMarker.size() - kRandomChars
-                            : 0;
+    const size_t room =
+        nameMax > 1 + kTempMarker.size() + kRandomChars ? nameMax - 1 - kTempMarker.size() - kRandomChars : 0;
     tempPrefix_.assign(1, '.');
     tempPrefix_.append(name_, 0, room);
     tempPrefix_.append(kTempMarker);

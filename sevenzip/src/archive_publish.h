@@ -2,8 +2,8 @@
 //
 // The archive is written to a hidden temporary file in the archive's own folder, created with mode 0600
 // so that nobody else can open it while it fills; sevenzip32.h gives the shape of its name. The readable
-// part says whose file it is and what it is for; the hourglass, drawn by file managers as a pending mark, is a
-// character no person types into a file name, so a name of this shape is certainly this library's own
+// part says whose file it is and what it is for; the hourglass, drawn by file managers as a pending mark, is
+// a character no person types into a file name, so a name of this shape is certainly this library's own
 // leftover and not a user's ".notes.pakuto-tmp-abc123". It is valid UTF-8 in the Basic Multilingual
 // Plane, which every Linux file system (also VFAT, exFAT and NTFS with their UTF-16 names) can hold.
 //

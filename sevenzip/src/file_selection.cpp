@@ -123,8 +123,9 @@ private:
                 const int err = errno;
                 struct stat st {};
                 if (io::statAt(parentFd, parts[i], st, false) == 0 && S_ISLNK(st.st_mode))
-                    throw Failure(SEVENZIP_E_NO_FILES,
-                                  name + ": " + rel + " is a symbolic link, and links inside a name are not followed");
+                    throw Failure(
+                        SEVENZIP_E_NO_FILES,
+                        name + ": " + rel + " is a symbolic link, and links inside a name are not followed");
                 const int code = (err == ENOENT || err == ENOTDIR) ? SEVENZIP_E_NO_FILES : SEVENZIP_E_READ;
                 throw Failure(code, systemMessage(name, err));
             }

@@ -22,12 +22,12 @@ enum class EntryKind { File, Folder, Link };
 
 struct SelectedEntry {
     EntryKind kind = EntryKind::File;
-    std::string name;          // the entry name: relative, '/'-separated, no trailing '/'
-    std::string path;          // the absolute path to read
-    std::string linkTarget;    // for a link: its target text
-    uint32_t mode = 0;         // st_mode (type and permission bits); a file read through a link: the file's
-    io::FileIdentity identity; // size is a file's size, 0 for folders and links
-    bool throughLink = false;  // a file whose name is a link to it: read through the link
+    std::string name;           // the entry name: relative, '/'-separated, no trailing '/'
+    std::string path;           // the absolute path to read
+    std::string linkTarget;     // for a link: its target text
+    uint32_t mode = 0;          // st_mode (type and permission bits); a file read through a link: the file's
+    io::FileIdentity identity;  // size is a file's size, 0 for folders and links
+    bool throughLink = false;   // a file whose name is a link to it: read through the link
 };
 
 // What the selection must leave out: the archive at its absolute path, and any file beside it whose
