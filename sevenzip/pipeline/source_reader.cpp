@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -36,7 +35,8 @@ ReadStatus openSource(const SourceFile& file, io::Fd& fd) {
         return systemFailure(error, file, "open");
     }
     struct stat st {};
-    if (::fstat(opened.get(), &st) != 0) return systemFailure(errno, file, "stat");
+    if (const int err = io::statAt(opened.get(), "", st, false); err != 0)
+        return systemFailure(err, file, "stat");
     if (!S_ISREG(st.st_mode)) return failure(EINVAL, file, "is not a regular file");
     const io::FileIdentity now = io::identityOf(st);
     if (now.device != file.identity.device || now.inode != file.identity.inode)
@@ -64,7 +64,7 @@ ReadStatus checkUnchanged(const SourceFile& file, int fd) {
         return systemFailure(err, file, "read");
     if (got > 0) return failure(ESTALE, file, "grew while being read");
     struct stat st {};
-    if (::fstat(fd, &st) != 0) return systemFailure(errno, file, "stat");
+    if (const int err = io::statAt(fd, "", st, false); err != 0) return systemFailure(err, file, "stat");
     if (static_cast<uint64_t>(st.st_size) != file.identity.size)
         return failure(ESTALE, file, "changed size while being read");
     if (!sameTime(st, file)) return failure(ESTALE, file, "was modified while being read");
