@@ -36,7 +36,7 @@ namespace faults_test {
 using namespace jobs_test;
 
 // The hidden mark the archiver puts in the names of its temporary files.
-inline constexpr const char* kTempMark = ".pakuto-tmp-";
+inline constexpr const char* kTempMark = ".pakuto-tmp\xE2\x8C\x9B";
 
 // One item of a tree as lstat() shows it; files carry a digest of their bytes, links their target.
 struct ItemState {

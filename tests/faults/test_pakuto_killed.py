@@ -23,7 +23,7 @@ import e2e_support as support  # noqa: E402
 import pakuto_tool  # noqa: E402
 from drop_case import DEFAULT_COMMAND, ToolDropCase, listing, parse, write_tree  # noqa: E402
 
-TEMP_MARK = ".pakuto-tmp-"
+TEMP_MARK = ".pakuto-tmp\u231b"
 
 
 def large_text(size, seed=5):
