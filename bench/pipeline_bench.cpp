@@ -22,11 +22,7 @@ bool list(const fs::path& path, sevenzip::SourceFile& file) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     file.path = path.string();
-    file.size = static_cast<uint64_t>(st.st_size);
-    file.mtimeSec = st.st_mtim.tv_sec;
-    file.mtimeNsec = st.st_mtim.tv_nsec;
-    file.device = st.st_dev;
-    file.inode = st.st_ino;
+    file.identity = sevenzip::io::identityOf(st);
     return true;
 }
 
@@ -63,9 +59,12 @@ int main(int argc, char** argv) {
     options.level = 9;
     bool perFile = false;
     for (int i = 2; i < argc; ++i) {
-        if (std::strncmp(argv[i], "-mx=", 4) == 0) options.level = std::atoi(argv[i] + 4);
-        else if (std::strncmp(argv[i], "-threads=", 9) == 0) options.threads = static_cast<unsigned>(std::atoi(argv[i] + 9));
-        else if (std::strcmp(argv[i], "-per-file") == 0) perFile = true;
+        if (std::strncmp(argv[i], "-mx=", 4) == 0)
+            options.level = std::atoi(argv[i] + 4);
+        else if (std::strncmp(argv[i], "-threads=", 9) == 0)
+            options.threads = static_cast<unsigned>(std::atoi(argv[i] + 9));
+        else if (std::strcmp(argv[i], "-per-file") == 0)
+            perFile = true;
     }
     std::vector<sevenzip::SourceFile> files;
     fs::path root = argv[1];
@@ -86,13 +85,11 @@ int main(int argc, char** argv) {
         for (const auto& f : files) {
             sevenzip::DeflatePipeline pipeline(options);
             pipeline.add(f);
-            pipeline.finish();
             drain(pipeline, 1, totals);
         }
     } else {
         sevenzip::DeflatePipeline pipeline(options);
         for (const auto& f : files) pipeline.add(f);
-        pipeline.finish();
         drain(pipeline, files.size(), totals);
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

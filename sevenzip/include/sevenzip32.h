@@ -4,8 +4,9 @@
  * The library lib7-zip32.so runs one text command per call and writes ZIP archives. It is a C ABI so
  * that any program can load it by path with dlopen() and look up "SevenZip" with dlsym().
  *
- * Command grammar (tokens separated by spaces; a token may be enclosed in double quotes, with no escapes
- * inside; an unbalanced quote is an error):
+ * Command grammar (the one statement of it; the library's other headers refer here). Tokens are
+ * separated by spaces; a double quote opens or closes a quoted stretch anywhere in a token (no escapes;
+ * a token may be made of several stretches, "" is an empty token); an unbalanced quote is an error.
  *
  *   a [switches] ARCHIVE [BASE_FOLDER/] [NAME_OR_WILDCARD ...]
  *
@@ -13,25 +14,44 @@
  *   -tzip        ZIP format (the only type accepted)
  *   -hide        no progress display (none is ever shown)
  *   -mx=N        0..9: 0 stores, higher compresses harder
- *   -mfb=N       3..258, -mpass=N 1..15: encoder effort hints
- *   -ir!WILD     include every file matching WILD in the base folder and all its subfolders
+ *   -mfb=N       3..258, -mpass=N 1..15: accepted (and checked) for compatibility, without effect
+ *   -ir!WILD     include every entry matching WILD in the base folder and all its subfolders
  *   -spd         names are literal: '*' and '?' in names are not wildcards
  *   --           the tokens that follow are operands, even when they start with '-'
  *
- * Switches may appear anywhere after the command, quoted or not (until "--"). The first operand is the
- * archive path; an operand ending in '/' (a doubled trailing '/' means the same folder) is the base
- * folder for the names that follow; names are relative to the base folder, or to the current folder
- * when there is none. '*' matches any run of characters, '?' one character, "*.*" every name.
+ * Command and switch names are matched without regard to case; operand bytes are kept exactly. Switches
+ * may appear anywhere after the command, quoted or not (until "--"). The first operand is the archive
+ * path; an operand ending in '/' (a doubled trailing '/' means the same folder) is the base folder for
+ * the names that follow; names are relative to the base folder, or to the current folder when there is
+ * none. '*' matches any run of characters, '?' one character, "*.*" every name.
  *
  * What gets stored: a name that is a folder brings its whole tree; -ir! walks every base folder's tree
  * and takes every file, link and folder whose name matches. Folders become folder entries (empty ones
  * survive), a command whose wildcards match nothing in an existing base folder gives a valid empty
- * archive, but a plain name that does not exist is an error. Symbolic links are never followed: each is
- * stored as a link (its target text, with the link type in the Unix mode). FIFOs, sockets and devices
- * met in a walk are skipped and never opened; named directly they are an error. The archive itself and
- * its temporary file (".NAME.pakuto-tmp-XXXXXX" beside it) are never stored, nor is such a temporary
- * file left by a killed run when a walk or wildcard meets it. Names must stay inside their base folder
- * (no "..", not absolute).
+ * archive, but a plain name that does not exist is an error. Names must stay inside their base folder
+ * (no "..", not absolute). FIFOs, sockets and devices met in a walk are skipped and never opened; named
+ * directly they are an error.
+ *
+ * Symbolic links:
+ * - The base folder operand may be a link to a folder; it is followed.
+ * - Below the base folder no link inside a name is followed: "link/file" where link is a symbolic link
+ *   gives SEVENZIP_E_NO_FILES, never the file the link leads to. Walks never descend into a link.
+ * - A link to a regular file (met in a walk, matched by a wildcard or named) is stored as a file under
+ *   the link's name, with the content, size, time and mode of the file it points to, read through the
+ *   link with the same change-while-read checks as any file.
+ * - Any other link (to a folder, to anything but a regular file, dangling) is stored as a link: its
+ *   target text, with the link type in the Unix mode.
+ *
+ * The archive: it is created only when nothing (file, folder, link, dangling link, special file) has its
+ * name; else SEVENZIP_E_EXISTS, also when the name is taken while the archive is made. A name longer
+ * than the file system takes gives SEVENZIP_E_WRITE before any work. Its mode is 0666 less the umask,
+ * less group read when any entry lacks group read and less other read when any entry lacks other read.
+ * Its data is flushed to disk before it gets its name, so a crash leaves no archive or a whole one; the
+ * folder is not flushed (a caller that deletes sources afterwards flushes it first). It is written to a
+ * temporary file (mode 0600) beside it named "." NAME ".pakuto-tmp" U+231B (HOURGLASS, the bytes E2 8C 9B)
+ * and six ASCII letters or digits, NAME cut short where the whole would pass the name limit. The archive
+ * and its temporary file are never stored, nor is a regular file of that shape left by a killed run when
+ * a walk or wildcard meets it; folders and other kinds of that shape, and names merely like it, are.
  *
  * Result codes never change meaning; SEVENZIP_OK is the only success.
  */
@@ -69,7 +89,8 @@ enum SevenZipResult {
  * command:    the command text, bytes as the file system takes them (UTF-8 on this platform).
  * output:     receives a short human-readable report, always NUL-terminated within outputSize and
  *             never written past it. May be NULL, or outputSize may be 0.
- * Returns SEVENZIP_OK (0) only when the archive exists under its name, complete, flushed and verified.
+ * Returns SEVENZIP_OK (0) only when the archive exists under its name, complete, its data flushed, and
+ * verified.
  * On any other result no file was created or changed. Never throws, never aborts on bad input.
  */
 SEVENZIP_API int32_t SevenZip(void* owner, const char* command, char* output, int32_t outputSize);

@@ -46,7 +46,7 @@ struct FileJob {
     // Opened once, by the first worker to need it; every piece reads through the same descriptor,
     // which the worker that reads last closes.
     std::once_flag openOnce;
-    detail::SourceFd fd;
+    io::Fd fd;
     ReadStatus openStatus;
 
     // Counts down as pieces are read; the worker that reads last checks the file is unchanged.
@@ -103,7 +103,7 @@ struct DeflatePipeline::Impl {
     std::vector<std::thread> workers;  // touched by the writer thread only
 
     static uint64_t pieceLength(const FileJob& file, uint64_t piece) {
-        return std::min(file.pieceSize, file.source.size - piece * file.pieceSize);
+        return std::min(file.pieceSize, file.source.identity.size - piece * file.pieceSize);
     }
 
     bool canIssue() const {
@@ -190,7 +190,7 @@ struct DeflatePipeline::Impl {
 
         const uint64_t offset = task.piece * file.pieceSize;
         const size_t length =
-            static_cast<size_t>(std::min<uint64_t>(file.pieceSize, file.source.size - offset));
+            static_cast<size_t>(std::min<uint64_t>(file.pieceSize, file.source.identity.size - offset));
         buffer.resize(length);
         ReadStatus read = detail::readExactly(file.source, file.fd.get(), offset, length, buffer.data());
         const bool readLast = file.piecesLeftToRead.fetch_sub(1) == 1;
@@ -202,7 +202,7 @@ struct DeflatePipeline::Impl {
             // Every piece has been read: check the file is unchanged, then close it at once, so open
             // descriptors stay as few as the pieces being read rather than those waiting for the writer.
             file.finalStatus = detail::checkUnchanged(file.source, file.fd.get());
-            file.fd = detail::SourceFd();
+            file.fd = io::Fd();
         }
 
         result.length = length;
@@ -270,7 +270,7 @@ DeflatePipeline::~DeflatePipeline() {
 
 void DeflatePipeline::add(SourceFile file) {
     auto job = std::make_shared<FileJob>();
-    const detail::PiecePlan plan = detail::planPieces(file.size, impl_->threadLimit);
+    const detail::PiecePlan plan = detail::planPieces(file.identity.size, impl_->threadLimit);
     job->pieceSize = plan.pieceSize;
     job->pieceCount = plan.count;
     job->piecesLeftToRead = job->pieceCount;
@@ -282,10 +282,6 @@ void DeflatePipeline::add(SourceFile file) {
     }
     impl_->workAvailable.notify_one();
     impl_->startWorkers();
-}
-
-void DeflatePipeline::finish() {
-    // Delivery needs no end marker: the writer knows how many files it added. Nothing is pending here.
 }
 
 Piece DeflatePipeline::next() {
@@ -324,7 +320,7 @@ Piece DeflatePipeline::next() {
     if (key + 1 == file->pieceCount) {
         piece.last = true;
         piece.crc = file->crc;
-        piece.rawSize = file->source.size;
+        piece.rawSize = file->source.identity.size;
         d.popFront();
     } else {
         ++d.deliverPiece;

@@ -9,14 +9,13 @@
 // file sizes: only a fixed number of pieces is in flight at any time.
 //
 // Levels: -mx=0 stores (a file of one piece is delivered raw; a larger one as DEFLATE stored blocks);
-// -mx=1..9 map to libdeflate's levels, -mx=9 to its near-optimal level 10. -mfb and -mpass are
-// accepted and ignored: libdeflate has no settings for them apart from the level.
+// -mx=1..9 map to libdeflate's levels, -mx=9 to its near-optimal level 10.
 //
 // Reading is the pipeline's job, and with it the promise that an archive holds every file exactly:
-// each file is opened without following links and without blocking (a FIFO or device is refused,
-// never read), must still be the regular file that was listed (same device, inode, size and
-// modification time), must give exactly its size in bytes, and must be unchanged when reading ends.
-// Any breach is reported as an error on that file's piece.
+// each file is opened without blocking (a FIFO or device is refused, never read) and without following
+// a link in its last component unless the listing chose to read through that link, must still be the
+// regular file that was listed (same identity), must give exactly its size in bytes, and must be
+// unchanged when reading ends. Any breach is reported as an error on that file's piece.
 #pragma once
 
 #include <cstdint>
@@ -24,21 +23,18 @@
 #include <string>
 #include <vector>
 
+#include "file_io.h"
+
 namespace sevenzip {
 
 struct SourceFile {
-    std::string path;      // absolute path as bytes
-    uint64_t size = 0;     // from the listing's stat
-    int64_t mtimeSec = 0;  // from the listing's stat
-    int64_t mtimeNsec = 0;
-    uint64_t device = 0;
-    uint64_t inode = 0;
+    std::string path;           // absolute path as bytes
+    io::FileIdentity identity;  // from the listing
+    bool throughLink = false;   // the last component is a link to the listed file: read through it
 };
 
 struct CompressionOptions {
     int level = 5;         // -mx: 0 stores every file; 1..9 compress harder as it grows
-    int fastBytes = 0;     // -mfb (3..258) when given, else 0; an effort hint
-    int passes = 0;        // -mpass (1..15) when given, else 0; an effort hint
     unsigned threads = 0;  // worker threads; 0 means one per available core
 };
 
@@ -52,7 +48,7 @@ struct Piece {
     std::string message;         // why, when error != 0
 };
 
-// A stream of files in, pieces out. Not copyable; one writer thread calls add(), finish() and next().
+// A stream of files in, pieces out. Not copyable; one writer thread calls add() and next().
 class DeflatePipeline {
 public:
     explicit DeflatePipeline(const CompressionOptions& options);
@@ -62,8 +58,6 @@ public:
 
     // Queues a file. Files are delivered in the order they were added.
     void add(SourceFile file);
-    // No more files will be added.
-    void finish();
     // Blocks until the next piece of the current file is ready. A piece with error != 0 ends that file
     // (it is also its last piece). Must not be called after the last file's last piece.
     Piece next();

@@ -16,9 +16,7 @@ struct libdeflate_compressor;
 namespace sevenzip::detail {
 
 // The libdeflate level (0..12) used for an archive compressed with these options. 0 means every file
-// is stored. -mfb and -mpass are accepted but do not change the level: libdeflate offers no match
-// length or pass count settings apart from the level itself, and the level for -mx=9 is already the
-// one that meets the size target at the speed target.
+// is stored.
 int encoderLevel(const CompressionOptions& options);
 
 // Hands out libdeflate compressors and takes them back, so a process that archives many small files

@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -21,41 +20,28 @@ ReadStatus systemFailure(int error, const SourceFile& file, const char* action) 
 }
 
 bool sameTime(const struct stat& st, const SourceFile& file) {
-    return st.st_mtim.tv_sec == file.mtimeSec && st.st_mtim.tv_nsec == file.mtimeNsec;
+    return st.st_mtim.tv_sec == file.identity.mtimeSec && st.st_mtim.tv_nsec == file.identity.mtimeNsec;
 }
 
 }  // namespace
 
-SourceFd::~SourceFd() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-SourceFd& SourceFd::operator=(SourceFd&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-ReadStatus openSource(const SourceFile& file, SourceFd& fd) {
-    fd = SourceFd();
-    int raw;
-    do {
-        raw = ::open(file.path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    } while (raw < 0 && errno == EINTR);
-    if (raw < 0) {
+ReadStatus openSource(const SourceFile& file, io::Fd& fd) {
+    fd = io::Fd();
+    io::Fd opened = io::openAt(AT_FDCWD, file.path,
+                               O_RDONLY | O_NONBLOCK | O_NOCTTY | (file.throughLink ? 0 : O_NOFOLLOW));
+    if (!opened.valid()) {
         int error = errno;
         if (error == ELOOP) return failure(ELOOP, file, "is a symbolic link");
         return systemFailure(error, file, "open");
     }
-    SourceFd opened(raw);
     struct stat st {};
-    if (::fstat(opened.get(), &st) != 0) return systemFailure(errno, file, "stat");
+    if (const int err = io::statAt(opened.get(), "", st, false); err != 0)
+        return systemFailure(err, file, "stat");
     if (!S_ISREG(st.st_mode)) return failure(EINVAL, file, "is not a regular file");
-    if (static_cast<uint64_t>(st.st_dev) != file.device || static_cast<uint64_t>(st.st_ino) != file.inode)
+    const io::FileIdentity now = io::identityOf(st);
+    if (now.device != file.identity.device || now.inode != file.identity.inode)
         return failure(ESTALE, file, "was replaced by another file after it was listed");
-    if (static_cast<uint64_t>(st.st_size) != file.size)
+    if (static_cast<uint64_t>(st.st_size) != file.identity.size)
         return failure(ESTALE, file, "changed size after it was listed");
     if (!sameTime(st, file)) return failure(ESTALE, file, "was modified after it was listed");
     fd = std::move(opened);
@@ -63,30 +49,23 @@ ReadStatus openSource(const SourceFile& file, SourceFd& fd) {
 }
 
 ReadStatus readExactly(const SourceFile& file, int fd, uint64_t offset, size_t length, uint8_t* out) {
-    size_t done = 0;
-    while (done < length) {
-        ssize_t n = ::pread(fd, out + done, length - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return systemFailure(errno, file, "read");
-        }
-        if (n == 0) return failure(ESTALE, file, "ended before its listed size (it shrank while being read)");
-        done += static_cast<size_t>(n);
-    }
+    size_t got = 0;
+    if (const int err = io::readAt(fd, out, length, offset, got); err != 0)
+        return systemFailure(err, file, "read");
+    if (got < length)
+        return failure(ESTALE, file, "ended before its listed size (it shrank while being read)");
     return {};
 }
 
 ReadStatus checkUnchanged(const SourceFile& file, int fd) {
     uint8_t extra = 0;
-    ssize_t n;
-    do {
-        n = ::pread(fd, &extra, 1, static_cast<off_t>(file.size));
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) return systemFailure(errno, file, "read");
-    if (n > 0) return failure(ESTALE, file, "grew while being read");
+    size_t got = 0;
+    if (const int err = io::readAt(fd, &extra, 1, file.identity.size, got); err != 0)
+        return systemFailure(err, file, "read");
+    if (got > 0) return failure(ESTALE, file, "grew while being read");
     struct stat st {};
-    if (::fstat(fd, &st) != 0) return systemFailure(errno, file, "stat");
-    if (static_cast<uint64_t>(st.st_size) != file.size)
+    if (const int err = io::statAt(fd, "", st, false); err != 0) return systemFailure(err, file, "stat");
+    if (static_cast<uint64_t>(st.st_size) != file.identity.size)
         return failure(ESTALE, file, "changed size while being read");
     if (!sameTime(st, file)) return failure(ESTALE, file, "was modified while being read");
     return {};

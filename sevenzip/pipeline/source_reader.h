@@ -1,9 +1,10 @@
-// source_reader.h - opens a listed file without following links or blocking, and reads it in pieces,
+// source_reader.h - opens a listed file without blocking (following a link only where the listing read
+// through it), and reads it in pieces,
 // refusing anything that is not exactly the regular file that was listed.
 //
 // Every function reports a failure as an errno value plus a message naming the file; 0 means success.
 // The checks answer one question: does the archive get exactly the bytes the listing promised?
-//   ELOOP   the path is a symbolic link now (never followed)
+//   ELOOP   the path is a symbolic link now, where the listing found none
 //   EINVAL  the path is not a regular file (FIFO, device, folder): it is never read
 //   ESTALE  the file is not the one listed (device, inode, size or modification time differ), or it
 //           ended early, grew, or changed while it was read
@@ -24,32 +25,10 @@ struct ReadStatus {
     explicit operator bool() const { return error == 0; }
 };
 
-// Owns one open file descriptor; closes it when destroyed.
-class SourceFd {
-public:
-    SourceFd() = default;
-    explicit SourceFd(int fd) : fd_(fd) {}
-    ~SourceFd();
-    SourceFd(SourceFd&& other) noexcept : fd_(other.release()) {}
-    SourceFd& operator=(SourceFd&& other) noexcept;
-    SourceFd(const SourceFd&) = delete;
-    SourceFd& operator=(const SourceFd&) = delete;
-
-    int get() const { return fd_; }
-    int release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_ = -1;
-};
-
-// Opens file.path read-only (O_NOFOLLOW, O_NONBLOCK, O_CLOEXEC, and O_NOCTTY so that a terminal put in
-// the file's place cannot become ours) and checks that it is a regular file
-// with the listed device, inode, size and modification time. On failure fd stays closed.
-ReadStatus openSource(const SourceFile& file, SourceFd& fd);
+// Opens file.path read-only (O_NOFOLLOW unless file.throughLink, O_NONBLOCK, and O_NOCTTY so that a
+// terminal put in the file's place cannot become ours) and checks that it is a regular file with the
+// listed identity. On failure fd stays closed.
+ReadStatus openSource(const SourceFile& file, io::Fd& fd);
 
 // Reads exactly `length` bytes at `offset` into `out`. A file that ends early is ESTALE.
 ReadStatus readExactly(const SourceFile& file, int fd, uint64_t offset, size_t length, uint8_t* out);

@@ -1,8 +1,6 @@
 // archive_job.cpp - one command's steps in order, with the pipeline feeding the ZIP writer.
 #include "archive_job.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 
 #include <zlib.h>
@@ -23,13 +21,10 @@ namespace {
 // Returns what the archive must hold, for verification.
 std::vector<ExpectedEntry> writeEntries(const Command& command, const std::vector<SelectedEntry>& entries,
                                         ZipWriter& writer) {
-    DeflatePipeline pipeline(command.options);
-    for (const SelectedEntry& entry : entries) {
-        if (entry.kind != EntryKind::File) continue;
-        pipeline.add(
-            SourceFile{entry.path, entry.size, entry.mtimeSec, entry.mtimeNsec, entry.device, entry.inode});
-    }
-    pipeline.finish();
+    DeflatePipeline pipeline(CompressionOptions{command.level, 0});
+    for (const SelectedEntry& entry : entries)
+        if (entry.kind == EntryKind::File)
+            pipeline.add(SourceFile{entry.path, entry.identity, entry.throughLink});
 
     std::vector<ExpectedEntry> expected;
     expected.reserve(entries.size());
@@ -54,9 +49,9 @@ std::vector<ExpectedEntry> writeEntries(const Command& command, const std::vecto
             first = false;
             writer.writeData(piece.bytes.data(), piece.bytes.size());
             if (!piece.last) continue;
-            if (piece.rawSize != entry.size)
+            if (piece.rawSize != entry.identity.size)
                 throw Failure(SEVENZIP_E_READ, entry.path + ": read " + std::to_string(piece.rawSize) +
-                                                   " bytes where " + std::to_string(entry.size) +
+                                                   " bytes where " + std::to_string(entry.identity.size) +
                                                    " were listed");
             writer.closeFile(piece.rawSize, piece.crc);
             expected.push_back({entry.name, piece.rawSize, piece.crc});
@@ -65,6 +60,14 @@ std::vector<ExpectedEntry> writeEntries(const Command& command, const std::vecto
     }
     writer.finish();
     return expected;
+}
+
+// 0666 less the umask, less group read when any entry lacks group read and less other read when any
+// entry lacks other read: an archive is readable by nobody who could not read what it holds.
+mode_t archiveMode(const std::vector<SelectedEntry>& entries) {
+    mode_t mode = 0666 & ~io::currentUmask();
+    for (const SelectedEntry& entry : entries) mode &= static_cast<mode_t>(~(~entry.mode & 0044u));
+    return mode;
 }
 
 }  // namespace
@@ -78,11 +81,11 @@ std::string runCommand(std::string_view text) {
     TempArchive temp(target);
     std::vector<ExpectedEntry> expected;
     {
-        ZipWriter writer(temp.fd(), command.options.level);
+        ZipWriter writer(temp.fd(), command.level);
         expected = writeEntries(command, entries, writer);
     }
     verifyArchive(temp.fd(), expected);
-    temp.publish();
+    temp.publish(archiveMode(entries));
 
     size_t files = 0, folders = 0, links = 0;
     uint64_t bytes = 0;
@@ -90,10 +93,11 @@ std::string runCommand(std::string_view text) {
         files += entry.kind == EntryKind::File;
         folders += entry.kind == EntryKind::Folder;
         links += entry.kind == EntryKind::Link;
-        bytes += entry.size;
+        bytes += entry.identity.size;
     }
     struct stat st {};
-    const uint64_t archiveBytes = fstat(temp.fd(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    const uint64_t archiveBytes =
+        io::statAt(temp.fd(), "", st, false) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
     char summary[256];
     std::snprintf(summary, sizeof summary, "%zu files, %zu folders, %zu links; %llu bytes in %llu bytes",
                   files, folders, links, static_cast<unsigned long long>(bytes),

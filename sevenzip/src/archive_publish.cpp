@@ -1,64 +1,64 @@
-// archive_publish.cpp - temporary file creation, durable no-replace publication and clean-up.
+// archive_publish.cpp - temporary file creation, no-replace publication and clean-up.
 #include "archive_publish.h"
 
 #include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <random>
 
 #include "failure.h"
-#include "file_selection.h"
 #include "sevenzip32.h"
 
 namespace sevenzip {
 namespace {
 
-constexpr const char* kTempMarker = ".pakuto-tmp-";
+constexpr std::string_view kTempMarker = ".pakuto-tmp\xE2\x8C\x9B";
 constexpr size_t kRandomChars = 6;
 // Tries before giving up on finding a free temporary name; each try draws a new random suffix.
 constexpr int kTempTries = 100;
 
+bool isRandomChar(char c) {
+    // The suffix's alphabet is ASCII letters and digits, whatever the process's locale says.
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
 }  // namespace
 
 bool isTemporaryName(std::string_view name) {
-    const std::string_view marker(kTempMarker);
-    if (name.size() < 1 + marker.size() + kRandomChars || name.front() != '.') return false;
-    const size_t at = name.size() - kRandomChars - marker.size();
-    if (name.substr(at, marker.size()) != marker) return false;
-    // The suffix's alphabet is ASCII letters and digits, whatever the process's locale says.
-    for (char c : name.substr(name.size() - kRandomChars)) {
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
-    }
+    if (name.size() < 1 + kTempMarker.size() + kRandomChars || name.front() != '.') return false;
+    const size_t at = name.size() - kRandomChars - kTempMarker.size();
+    if (name.substr(at, kTempMarker.size()) != kTempMarker) return false;
+    for (char c : name.substr(name.size() - kRandomChars))
+        if (!isRandomChar(c)) return false;
     return true;
 }
 
 ArchiveTarget::ArchiveTarget(const std::string& archivePath) {
-    absolutePath_ = sevenzip::absolutePath(archivePath);
+    if (const int err = io::absolutePath(archivePath, absolutePath_); err != 0)
+        throw Failure(SEVENZIP_E_WRITE, systemMessage("current folder", err));
     const size_t slash = absolutePath_.rfind('/');
     const std::string folder = slash == 0 ? "/" : absolutePath_.substr(0, slash);
     name_ = absolutePath_.substr(slash + 1);
     if (name_.empty() || name_ == "." || name_ == "..")
         throw Failure(SEVENZIP_E_SYNTAX, "the archive path \"" + archivePath + "\" names no file");
-    folderFd_ = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd_ < 0) throw Failure(SEVENZIP_E_WRITE, systemMessage("archive folder " + folder, errno));
+    folder_ = io::openAt(AT_FDCWD, folder, O_RDONLY | O_DIRECTORY);
+    if (!folder_.valid()) throw Failure(SEVENZIP_E_WRITE, systemMessage("archive folder " + folder, errno));
+    const size_t nameMax = io::nameMax(folder_.get());
+    if (name_.size() > nameMax)
+        throw Failure(SEVENZIP_E_WRITE, "the archive name " + name_.substr(0, 40) + "... is " +
+                                            std::to_string(name_.size()) +
+                                            " bytes long; the file system of " + folder + " takes at most " +
+                                            std::to_string(nameMax));
+    // Any entry of that name counts, whatever its kind: a link (dangling or not) is not followed.
     struct stat st {};
-    if (fstatat(folderFd_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        close(folderFd_);
-        folderFd_ = -1;
-        throw Failure(SEVENZIP_E_EXISTS, absolutePath_ + " already exists; it was left as it is");
-    }
-    const size_t room = NAME_MAX - 1 - std::char_traits<char>::length(kTempMarker) - kRandomChars;
+    const int err = io::statAt(folder_.get(), name_, st, false);
+    if (err == 0) throw Failure(SEVENZIP_E_EXISTS, absolutePath_ + " already exists; it was left as it is");
+    if (err != ENOENT) throw Failure(SEVENZIP_E_WRITE, systemMessage(absolutePath_, err));
+    const size_t room =
+        nameMax > 1 + kTempMarker.size() + kRandomChars ? nameMax - 1 - kTempMarker.size() - kRandomChars : 0;
     tempPrefix_.assign(1, '.');
     tempPrefix_.append(name_, 0, room);
     tempPrefix_.append(kTempMarker);
-}
-
-ArchiveTarget::~ArchiveTarget() {
-    if (folderFd_ >= 0) close(folderFd_);
 }
 
 TempArchive::TempArchive(const ArchiveTarget& target) : target_(target) {
@@ -69,9 +69,8 @@ TempArchive::TempArchive(const ArchiveTarget& target) : target_(target) {
     for (int attempt = 0; attempt < kTempTries; ++attempt) {
         std::string name = target.tempPrefix();
         for (size_t i = 0; i < kRandomChars; ++i) name.push_back(kAlphabet[pick(device)]);
-        fd_ =
-            openat(target.folderFd(), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd_ >= 0) {
+        fd_ = io::openAt(target.folderFd(), name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+        if (fd_.valid()) {
             tempName_ = std::move(name);
             return;
         }
@@ -83,23 +82,15 @@ TempArchive::TempArchive(const ArchiveTarget& target) : target_(target) {
 }
 
 TempArchive::~TempArchive() {
-    if (fd_ >= 0) close(fd_);
-    if (!published_ && !tempName_.empty()) unlinkat(target_.folderFd(), tempName_.c_str(), 0);
+    if (!published_ && !tempName_.empty()) io::removeAt(target_.folderFd(), tempName_);
 }
 
-void TempArchive::publish() {
-    const int folder = target_.folderFd();
-    // fdatasync carries the size with the data, all a reader needs; the time stamps may wait.
-    if (fdatasync(fd_) != 0) throw Failure(SEVENZIP_E_WRITE, systemMessage("flushing the archive", errno));
-
-    int result = renameat2(folder, tempName_.c_str(), folder, target_.name().c_str(), RENAME_NOREPLACE);
-    if (result != 0 && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
-        // No RENAME_NOREPLACE here: a hard link fails just the same when the name is taken.
-        result = linkat(folder, tempName_.c_str(), folder, target_.name().c_str(), 0);
-        if (result == 0) unlinkat(folder, tempName_.c_str(), 0);
-    }
-    if (result != 0) {
-        const int err = errno;
+void TempArchive::publish(mode_t mode) {
+    if (const int err = io::setMode(fd_.get(), mode); err != 0)
+        throw Failure(SEVENZIP_E_WRITE, systemMessage("setting the archive's permissions", err));
+    if (const int err = io::flushData(fd_.get()); err != 0)
+        throw Failure(SEVENZIP_E_WRITE, systemMessage("flushing the archive", err));
+    if (const int err = io::renameNoReplace(target_.folderFd(), tempName_, target_.name()); err != 0) {
         if (err == EEXIST)
             throw Failure(
                 SEVENZIP_E_EXISTS,
@@ -107,14 +98,6 @@ void TempArchive::publish() {
         throw Failure(SEVENZIP_E_WRITE, systemMessage("naming the archive " + target_.absolutePath(), err));
     }
     published_ = true;
-
-    // Some file systems cannot flush a folder (EINVAL); there the rename is as durable as it gets.
-    if (fsync(folder) != 0 && errno != EINVAL) {
-        const int err = errno;
-        unlinkat(folder, target_.name().c_str(), 0);
-        throw Failure(SEVENZIP_E_WRITE,
-                      systemMessage("flushing the folder of " + target_.absolutePath(), err));
-    }
 }
 
 }  // namespace sevenzip

@@ -2,8 +2,6 @@
 #include "archive_verify.h"
 
 #include <libdeflate.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -14,7 +12,9 @@
 #include <mutex>
 #include <thread>
 
+#include "byte_order.h"
 #include "failure.h"
+#include "file_io.h"
 #include "sevenzip32.h"
 
 namespace sevenzip {
@@ -40,25 +40,11 @@ constexpr uint32_t kLimit32 = 0xFFFFFFFFu;
     throw Failure(SEVENZIP_E_VERIFY, what);
 }
 
-uint16_t le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(le16(p)) | (static_cast<uint32_t>(le16(p + 2)) << 16);
-}
-uint64_t le64(const uint8_t* p) {
-    return static_cast<uint64_t>(le32(p)) | (static_cast<uint64_t>(le32(p + 4)) << 32);
-}
-
 void readAt(int fd, uint8_t* data, size_t size, uint64_t offset) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = pread(fd, data + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw Failure(SEVENZIP_E_WRITE, systemMessage("reading the archive back", errno));
-        if (n == 0) mismatch("the archive ends early");
-        done += static_cast<size_t>(n);
-    }
+    size_t got = 0;
+    if (const int err = io::readAt(fd, data, size, offset, got); err != 0)
+        throw Failure(SEVENZIP_E_WRITE, systemMessage("reading the archive back", err));
+    if (got < size) mismatch("the archive ends early");
 }
 
 std::vector<uint8_t> readVector(int fd, size_t size, uint64_t offset) {
@@ -215,8 +201,8 @@ void checkData(int fd, const std::vector<DataCheck>& checks) {
 
 void verifyArchive(int fd, const std::vector<ExpectedEntry>& expected) {
     struct stat st {};
-    if (fstat(fd, &st) != 0)
-        throw Failure(SEVENZIP_E_WRITE, systemMessage("reading the archive back", errno));
+    if (const int err = io::statAt(fd, "", st, false); err != 0)
+        throw Failure(SEVENZIP_E_WRITE, systemMessage("reading the archive back", err));
     const auto fileSize = static_cast<uint64_t>(st.st_size);
     if (fileSize < 22) mismatch("the archive has no end record");
 

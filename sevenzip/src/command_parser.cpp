@@ -72,16 +72,17 @@ void parseSwitch(const std::string& token, Command& command) {
         command.recursive.push_back(std::move(wildcard));
         return;
     }
+    // -mpass and -mfb are checked, then ignored: the encoder's only setting is its level.
     if (startsWithNoCase(token, "-mpass")) {
-        command.options.passes = switchNumber(token, 6, 1, 15);
+        switchNumber(token, 6, 1, 15);
         return;
     }
     if (startsWithNoCase(token, "-mfb")) {
-        command.options.fastBytes = switchNumber(token, 4, 3, 258);
+        switchNumber(token, 4, 3, 258);
         return;
     }
     if (startsWithNoCase(token, "-mx")) {
-        command.options.level = switchNumber(token, 3, 0, 9);
+        command.level = switchNumber(token, 3, 0, 9);
         return;
     }
     syntaxError("unknown switch " + shown(token));

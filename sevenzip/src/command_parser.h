@@ -1,17 +1,9 @@
-// command_parser.h - turns the command text into a Command: tokens, quotes, switches and operands.
-//
-// Grammar (see sevenzip32.h): tokens are separated by spaces; a double quote opens or closes a quoted
-// stretch anywhere in a token (no escapes; a token may be made of several stretches, "" is an empty
-// token); an unbalanced quote is an error. The first token is the command ("a"). Until a "--" token,
-// every token starting with '-' is a switch, quoted or not. Command and switch names are matched without
-// regard to case; operand bytes are kept exactly as given.
+// command_parser.h - turns the command text into a Command, following the grammar in sevenzip32.h.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "deflate_pipeline.h"
 
 namespace sevenzip {
 
@@ -27,7 +19,7 @@ struct Command {
     std::vector<NameGroup> groups;       // in the order given; never empty
     std::vector<std::string> recursive;  // the -ir! wildcards, applied in every group's base folder
     bool literalNames = false;           // -spd: '*' and '?' are ordinary characters
-    CompressionOptions options;          // -mx, -mfb, -mpass
+    int level = 5;                       // -mx
 };
 
 // Splits the text into tokens. Throws Failure(SEVENZIP_E_SYNTAX) on an unbalanced quote, a token over

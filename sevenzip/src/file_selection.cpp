@@ -1,16 +1,12 @@
-// file_selection.cpp - walks base folders with openat()/fstatat(), never following links, and collects
-// the entries a command adds.
+// file_selection.cpp - walks base folders through the file layer, never following a link inside a
+// name, and collects the entries a command adds.
 #include "file_selection.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <map>
-#include <set>
 #include <utility>
 
 #include "archive_publish.h"
@@ -21,23 +17,15 @@
 namespace sevenzip {
 namespace {
 
-// Closes a descriptor when it goes out of scope.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW;
 
 std::string joinName(const std::string& prefix, const std::string& name) {
     return prefix.empty() ? name : prefix + "/" + name;
+}
+
+std::string leafOf(const std::string& rel) {
+    const size_t slash = rel.rfind('/');
+    return slash == std::string::npos ? rel : rel.substr(slash + 1);
 }
 
 class Selector {
@@ -48,7 +36,7 @@ public:
         archiveName_ = exclusion.archivePath.substr(slash + 1);
         tempPrefix_ = exclusion.tempPrefix;
         struct stat st {};
-        if (stat(parent.c_str(), &st) == 0) archiveFolder_ = {st.st_dev, st.st_ino};
+        if (io::statAt(AT_FDCWD, parent, st, true) == 0) archiveFolder_ = {st.st_dev, st.st_ino};
     }
 
     std::vector<SelectedEntry> run() {
@@ -58,17 +46,20 @@ public:
 
 private:
     using Identity = std::pair<uint64_t, uint64_t>;
+    enum class WalkMode { Everything, Matching };
 
     void runGroup(const NameGroup& group) {
         const std::string base = group.base.empty() ? "." : group.base;
-        const int fd = open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) {
+        // The base folder itself may be a link (a dropped link to a folder): it is followed.
+        const io::Fd baseFd = io::openAt(AT_FDCWD, base, O_RDONLY | O_DIRECTORY);
+        if (!baseFd.valid()) {
             const int err = errno;
             const int code = (err == ENOENT || err == ENOTDIR) ? SEVENZIP_E_NO_FILES : SEVENZIP_E_READ;
             throw Failure(code, systemMessage("base folder " + base, err));
         }
-        Fd baseFd(fd);
-        std::string absBase = absolutePath(base);
+        std::string absBase;
+        if (const int err = io::absolutePath(base, absBase); err != 0)
+            throw Failure(SEVENZIP_E_READ, systemMessage("current folder", err));
         if (absBase.size() > 1 && absBase.back() == '/') absBase.pop_back();
         absBase_ = absBase == "/" ? "" : absBase;
         // When an -ir! wildcard takes every name, one walk adds the whole tree, and a one-part wildcard
@@ -76,22 +67,20 @@ private:
         const bool everything = !command_.literalNames &&
                                 std::any_of(command_.recursive.begin(), command_.recursive.end(),
                                             [](const std::string& w) { return w == "*" || w == "*.*"; });
-        if (everything) {
-            walk(baseFd.get(), "", ancestorsOf(baseFd.get()), WalkMode::Everything);
-        }
+        if (everything) walk(baseFd.get(), "", {folderIdentity(baseFd.get())}, WalkMode::Everything);
         for (const std::string& name : group.names) {
             if (everything && hasWildcard(name) && name.find('/') == std::string::npos) continue;
             addOperand(baseFd.get(), name);
         }
-        if (!command_.recursive.empty() && !everything) {
-            walk(baseFd.get(), "", ancestorsOf(baseFd.get()), WalkMode::Matching);
-        }
+        if (!command_.recursive.empty() && !everything)
+            walk(baseFd.get(), "", {folderIdentity(baseFd.get())}, WalkMode::Matching);
     }
 
-    static std::vector<Identity> ancestorsOf(int dirFd) {
+    static Identity folderIdentity(int dirFd) {
         struct stat st {};
-        if (fstat(dirFd, &st) != 0) throw Failure(SEVENZIP_E_READ, systemMessage("base folder", errno));
-        return {Identity{st.st_dev, st.st_ino}};
+        if (const int err = io::statAt(dirFd, "", st, false); err != 0)
+            throw Failure(SEVENZIP_E_READ, systemMessage("base folder", err));
+        return {st.st_dev, st.st_ino};
     }
 
     // Splits a name into components, dropping empty and "." ones; refuses ".." and absolute names.
@@ -118,32 +107,40 @@ private:
         const bool literal =
             command_.literalNames ||
             std::none_of(parts.begin(), parts.end(), [](const std::string& p) { return hasWildcard(p); });
-        if (literal) {
-            std::string rel;
-            for (const std::string& part : parts) rel = joinName(rel, part);
-            struct stat st {};
-            if (fstatat(baseFd, rel.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (!literal) {
+            expand(baseFd, "", parts, 0);
+            return;
+        }
+        // Each folder on the way is opened without following a link, so a name never leads out of
+        // the base folder through one.
+        io::Fd parent;
+        int parentFd = baseFd;
+        std::string rel;
+        for (size_t i = 0; i + 1 < parts.size(); ++i) {
+            rel = joinName(rel, parts[i]);
+            io::Fd next = io::openAt(parentFd, parts[i], kFolderFlags);
+            if (!next.valid()) {
                 const int err = errno;
+                struct stat st {};
+                if (io::statAt(parentFd, parts[i], st, false) == 0 && S_ISLNK(st.st_mode))
+                    throw Failure(
+                        SEVENZIP_E_NO_FILES,
+                        name + ": " + rel + " is a symbolic link, and links inside a name are not followed");
                 const int code = (err == ENOENT || err == ENOTDIR) ? SEVENZIP_E_NO_FILES : SEVENZIP_E_READ;
                 throw Failure(code, systemMessage(name, err));
             }
-            if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode))
-                throw Failure(SEVENZIP_E_READ, name + ": not a regular file, folder or symbolic link");
-            const size_t slash = rel.rfind('/');
-            int parentFd = baseFd;
-            int opened = -1;
-            if (slash != std::string::npos) {
-                opened = openat(baseFd, rel.substr(0, slash).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                if (opened < 0) throw Failure(SEVENZIP_E_READ, systemMessage(name, errno));
-                parentFd = opened;
-            }
-            Fd parent(opened);
-            if (isExcluded(parentFd, rel.substr(slash == std::string::npos ? 0 : slash + 1)))
-                throw Failure(SEVENZIP_E_NO_FILES, name + ": is the archive being written");
-            addFound(parentFd, rel, st, true);
-            return;
+            parent = std::move(next);
+            parentFd = parent.get();
         }
-        expand(baseFd, "", parts, 0);
+        rel = joinName(rel, parts.back());
+        struct stat st {};
+        if (const int err = io::statAt(parentFd, parts.back(), st, false); err != 0) {
+            const int code = (err == ENOENT || err == ENOTDIR) ? SEVENZIP_E_NO_FILES : SEVENZIP_E_READ;
+            throw Failure(code, systemMessage(name, err));
+        }
+        if (isExcluded(parentFd, parts.back()))
+            throw Failure(SEVENZIP_E_NO_FILES, name + ": is the archive being written");
+        addFound(parentFd, rel, st, true);
     }
 
     // Matches parts[index...] below the folder dirFd (whose entry name is prefix).
@@ -152,66 +149,81 @@ private:
         for (const std::string& name : listNames(dirFd, prefix)) {
             if (!wildcardMatch(parts[index], name)) continue;
             struct stat st {};
-            if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone meanwhile
+            if (!statListed(dirFd, name, st)) continue;
             const std::string rel = joinName(prefix, name);
             if (lastPart) {
                 addFound(dirFd, rel, st, false);
             } else if (S_ISDIR(st.st_mode)) {
-                const int fd = openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                if (fd < 0) throw Failure(SEVENZIP_E_READ, systemMessage(rel, errno));
-                Fd child(fd);
-                expand(child.get(), rel, parts, index + 1);
+                expand(openFolder(dirFd, name, rel).get(), rel, parts, index + 1);
             }
         }
     }
 
     // Adds something found by name or wildcard: a folder comes with its whole tree.
     void addFound(int parentFd, const std::string& rel, const struct stat& st, bool named) {
-        const std::string leaf = rel.substr(rel.rfind('/') == std::string::npos ? 0 : rel.rfind('/') + 1);
+        const std::string leaf = leafOf(rel);
         if (S_ISDIR(st.st_mode)) {
-            add(EntryKind::Folder, rel, st, "");
-            const int fd = openat(parentFd, leaf.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (fd < 0) throw Failure(SEVENZIP_E_READ, systemMessage(rel, errno));
-            Fd child(fd);
-            walk(child.get(), rel, {Identity{st.st_dev, st.st_ino}}, WalkMode::Everything);
-        } else if (S_ISREG(st.st_mode)) {
-            add(EntryKind::File, rel, st, "");
-        } else if (S_ISLNK(st.st_mode)) {
-            add(EntryKind::Link, rel, st, readLink(parentFd, leaf, rel));
+            add(EntryKind::Folder, rel, st);
+            walk(openFolder(parentFd, leaf, rel).get(), rel, {Identity{st.st_dev, st.st_ino}},
+                 WalkMode::Everything);
+        } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
+            addFileOrLink(parentFd, leaf, rel, st);
         } else if (named) {
             throw Failure(SEVENZIP_E_READ, rel + ": not a regular file, folder or symbolic link");
         }
     }
 
-    enum class WalkMode { Everything, Matching };
-
-    // Adds the contents of the folder dirFd (entry name prefix): everything, or what the -ir! wildcards
-    // match. Subfolders are walked in both modes.
+    // Walks a folder's tree. Everything: every entry is added. Matching: entries whose name matches an
+    // -ir! wildcard are added. Subfolders are walked in both modes; links are never descended.
     void walk(int dirFd, const std::string& prefix, std::vector<Identity> ancestors, WalkMode mode) {
         for (const std::string& name : listNames(dirFd, prefix)) {
             struct stat st {};
-            if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone meanwhile
+            if (!statListed(dirFd, name, st)) continue;
             const std::string rel = joinName(prefix, name);
             const bool wanted = mode == WalkMode::Everything || matchesRecursive(name);
             if (S_ISDIR(st.st_mode)) {
                 const Identity id{st.st_dev, st.st_ino};
                 if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) continue;
-                if (wanted) add(EntryKind::Folder, rel, st, "");
-                const int fd = openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                if (fd < 0) throw Failure(SEVENZIP_E_READ, systemMessage(rel, errno));
-                Fd child(fd);
+                if (wanted) add(EntryKind::Folder, rel, st);
                 std::vector<Identity> below = ancestors;
                 below.push_back(id);
-                walk(child.get(), rel, std::move(below), mode);
-            } else if (!wanted) {
-                continue;
-            } else if (S_ISREG(st.st_mode)) {
-                add(EntryKind::File, rel, st, "");
-            } else if (S_ISLNK(st.st_mode)) {
-                add(EntryKind::Link, rel, st, readLink(dirFd, name, rel));
+                walk(openFolder(dirFd, name, rel).get(), rel, std::move(below), mode);
+            } else if (wanted && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) {
+                addFileOrLink(dirFd, name, rel, st);
             }
             // FIFOs, sockets and devices are skipped and never opened.
         }
+    }
+
+    // A link to a regular file is archived as that file, read through the link; any other link (to a
+    // folder, to a special file, dangling) is stored as a link.
+    void addFileOrLink(int dirFd, const std::string& leaf, const std::string& rel, const struct stat& st) {
+        if (S_ISREG(st.st_mode)) {
+            add(EntryKind::File, rel, st);
+            return;
+        }
+        struct stat target {};
+        if (io::statAt(dirFd, leaf, target, true) == 0 && S_ISREG(target.st_mode)) {
+            add(EntryKind::File, rel, target, "", true);
+            return;
+        }
+        std::string text;
+        if (const int err = io::readLinkAt(dirFd, leaf, text); err != 0)
+            throw Failure(SEVENZIP_E_READ, systemMessage(rel, err));
+        add(EntryKind::Link, rel, st, std::move(text));
+    }
+
+    // The entry of a listed name as it is now, without following a link; false when it is gone or is
+    // a temporary file a killed run of this library left behind.
+    static bool statListed(int dirFd, const std::string& name, struct stat& st) {
+        if (io::statAt(dirFd, name, st, false) != 0) return false;
+        return !(S_ISREG(st.st_mode) && isTemporaryName(name));
+    }
+
+    static io::Fd openFolder(int dirFd, const std::string& name, const std::string& rel) {
+        io::Fd fd = io::openAt(dirFd, name, kFolderFlags);
+        if (!fd.valid()) throw Failure(SEVENZIP_E_READ, systemMessage(rel, errno));
+        return fd;
     }
 
     bool matchesRecursive(const std::string& name) const {
@@ -220,28 +232,14 @@ private:
         });
     }
 
-    // The folder's names, sorted, without "." and "..", the archive and its temporary files, and
-    // temporary files that killed runs left anywhere.
+    // The folder's names, sorted, without the archive and its temporary files.
     std::vector<std::string> listNames(int dirFd, const std::string& prefix) {
-        const int fd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) throw Failure(SEVENZIP_E_READ, systemMessage(prefix.empty() ? "." : prefix, errno));
-        DIR* dir = fdopendir(fd);
-        if (dir == nullptr) {
-            const int err = errno;
-            close(fd);
-            throw Failure(SEVENZIP_E_READ, systemMessage(prefix.empty() ? "." : prefix, err));
-        }
         std::vector<std::string> names;
-        errno = 0;
-        while (const dirent* item = readdir(dir)) {
-            const std::string name = item->d_name;
-            if (name != "." && name != ".." && !isExcluded(dirFd, name) && !isTemporaryName(name))
-                names.push_back(name);
-            errno = 0;
-        }
-        const int err = errno;
-        closedir(dir);
-        if (err != 0) throw Failure(SEVENZIP_E_READ, systemMessage(prefix.empty() ? "." : prefix, err));
+        if (const int err = io::listFolder(dirFd, names); err != 0)
+            throw Failure(SEVENZIP_E_READ, systemMessage(prefix.empty() ? "." : prefix, err));
+        names.erase(std::remove_if(names.begin(), names.end(),
+                                   [&](const std::string& name) { return isExcluded(dirFd, name); }),
+                    names.end());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -249,18 +247,11 @@ private:
     bool isExcluded(int dirFd, const std::string& name) const {
         if (name != archiveName_ && name.compare(0, tempPrefix_.size(), tempPrefix_) != 0) return false;
         struct stat st {};
-        return fstat(dirFd, &st) == 0 && Identity{st.st_dev, st.st_ino} == archiveFolder_;
+        return io::statAt(dirFd, "", st, false) == 0 && Identity{st.st_dev, st.st_ino} == archiveFolder_;
     }
 
-    static std::string readLink(int dirFd, const std::string& name, const std::string& rel) {
-        std::string target(4096, '\0');
-        const ssize_t length = readlinkat(dirFd, name.c_str(), target.data(), target.size());
-        if (length < 0) throw Failure(SEVENZIP_E_READ, systemMessage(rel, errno));
-        target.resize(static_cast<size_t>(length));
-        return target;
-    }
-
-    void add(EntryKind kind, const std::string& rel, const struct stat& st, std::string linkTarget) {
+    void add(EntryKind kind, const std::string& rel, const struct stat& st, std::string linkTarget = "",
+             bool throughLink = false) {
         const Identity id{st.st_dev, st.st_ino};
         auto [it, inserted] = seen_.emplace(rel, id);
         if (!inserted) {
@@ -273,11 +264,9 @@ private:
         entry.path = absBase_ + "/" + rel;
         entry.linkTarget = std::move(linkTarget);
         entry.mode = st.st_mode;
-        entry.size = kind == EntryKind::File ? static_cast<uint64_t>(st.st_size) : 0;
-        entry.mtimeSec = st.st_mtim.tv_sec;
-        entry.mtimeNsec = st.st_mtim.tv_nsec;
-        entry.device = st.st_dev;
-        entry.inode = st.st_ino;
+        entry.identity = io::identityOf(st);
+        if (kind != EntryKind::File) entry.identity.size = 0;
+        entry.throughLink = throughLink;
         entries_.push_back(std::move(entry));
     }
 
@@ -291,18 +280,6 @@ private:
 };
 
 }  // namespace
-
-std::string absolutePath(const std::string& path) {
-    if (!path.empty() && path.front() == '/') return path;
-    std::string cwd(4096, '\0');
-    while (getcwd(cwd.data(), cwd.size()) == nullptr) {
-        if (errno != ERANGE) throw Failure(SEVENZIP_E_READ, systemMessage("current folder", errno));
-        cwd.resize(cwd.size() * 2);
-    }
-    cwd.resize(cwd.find('\0'));
-    if (path.empty() || path == ".") return cwd;
-    return cwd == "/" ? "/" + path : cwd + "/" + path;
-}
 
 std::vector<SelectedEntry> selectEntries(const Command& command, const Exclusion& exclusion) {
     return Selector(command, exclusion).run();

@@ -1,24 +1,15 @@
 // wildcard.cpp - '*' and '?' matching over names as bytes, '?' stepping over whole UTF-8 characters.
 #include "wildcard.h"
 
+#include "utf8.h"
+
 namespace sevenzip {
 namespace {
 
-// Length of the valid UTF-8 character at the start of text, or 1 for a byte that does not begin one.
+// '?' takes one valid UTF-8 character, else one byte.
 size_t characterLength(std::string_view text) {
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    size_t length = 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF)
-        length = 3;
-    else if (lead >= 0xF0 && lead <= 0xF4)
-        length = 4;
-    if (length == 1 || text.size() < length) return 1;
-    for (size_t i = 1; i < length; ++i)
-        if ((byte(i) & 0xC0) != 0x80) return 1;
-    return length;
+    const size_t length = utf8CharLength(text);
+    return length == 0 ? 1 : length;
 }
 
 }  // namespace

@@ -1,17 +1,17 @@
 // zip_writer.cpp - minizip raw-mode entries over a buffered file descriptor, with our own extra fields.
 #include "zip_writer.h"
 
-#include <unistd.h>
 #include <zip.h>
 
-#include <cerrno>
 #include <ctime>
 #include <vector>
 
 #include <zlib.h>
 
 #include "failure.h"
+#include "file_io.h"
 #include "sevenzip32.h"
+#include "utf8.h"
 #include "zip_end_records.h"
 
 namespace sevenzip {
@@ -32,15 +32,7 @@ struct FdStream {
     int error = 0;
 
     bool writeAt(const uint8_t* data, size_t size, uint64_t offset) {
-        size_t done = 0;
-        while (error == 0 && done < size) {
-            const ssize_t n = pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0)
-                error = n < 0 ? errno : EIO;
-            else
-                done += static_cast<size_t>(n);
-        }
+        if (error == 0) error = io::writeAt(fd, data, size, offset);
         return error == 0;
     }
 
@@ -110,39 +102,6 @@ bool isAscii(const std::string& name) {
     return true;
 }
 
-bool isValidUtf8(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        size_t length = 0;
-        uint32_t value = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            length = 2, value = c & 0x1Fu;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3, value = c & 0x0Fu;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4, value = c & 0x07u;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) return false;
-        for (size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            value = (value << 6) | (next & 0x3Fu);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not valid UTF-8.
-        if ((length == 3 && value < 0x800) || (length == 4 && value < 0x10000) || value > 0x10FFFF ||
-            (value >= 0xD800 && value <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
-}
-
 // The MS-DOS date and time of a Unix time, in local time, clamped to the range the field can hold.
 uLong dosDateTime(int64_t seconds) {
     const time_t t = static_cast<time_t>(seconds);
@@ -156,10 +115,12 @@ uLong dosDateTime(int64_t seconds) {
 }
 
 // The extended-timestamp extra field (0x5455) with the modification time only, or nothing when the
-// time does not fit its signed 32-bit field.
+// time is before 1970 or after 2038-01-19: the field is defined as a signed 32-bit Unix time, but
+// libarchive reads it unsigned (1969 becomes 2105) and Info-ZIP's unzip varies, so only the range
+// where both readings agree is written. Outside it, readers fall back to the DOS time.
 std::vector<uint8_t> timestampField(int64_t seconds) {
-    if (seconds < INT32_MIN || seconds > INT32_MAX) return {};
-    const auto value = static_cast<uint32_t>(static_cast<int32_t>(seconds));
+    if (seconds < 0 || seconds > INT32_MAX) return {};
+    const auto value = static_cast<uint32_t>(seconds);
     return {0x55,
             0x54,
             5,
@@ -197,10 +158,10 @@ struct ZipWriter::Impl {
 
     void open(const SelectedEntry& entry, const std::string& name, int method, bool zip64) {
         zip_fileinfo info{};
-        info.dosDate = dosDateTime(entry.mtimeSec);
+        info.dosDate = dosDateTime(entry.identity.mtimeSec);
         info.external_fa =
             (static_cast<uLong>(entry.mode & 0xFFFF) << 16) | (entry.kind == EntryKind::Folder ? 0x10u : 0u);
-        const std::vector<uint8_t> extra = timestampField(entry.mtimeSec);
+        const std::vector<uint8_t> extra = timestampField(entry.identity.mtimeSec);
         const uLong flags = (!isAscii(name) && isValidUtf8(name)) ? (1u << 11) : 0u;
         if (name.size() > 0xFFFF)
             throw Failure(SEVENZIP_E_WRITE, "name too long for a ZIP entry: " + entry.name);
@@ -276,7 +237,7 @@ void ZipWriter::addLink(const SelectedEntry& entry) {
 }
 
 void ZipWriter::openFile(const SelectedEntry& entry, bool stored) {
-    impl_->open(entry, entry.name, stored ? 0 : Z_DEFLATED, needsZip64Header(entry.size));
+    impl_->open(entry, entry.name, stored ? 0 : Z_DEFLATED, needsZip64Header(entry.identity.size));
 }
 
 void ZipWriter::writeData(const uint8_t* data, size_t size) {

@@ -4,8 +4,8 @@
 // What each entry gets:
 // - its name relative to the base folder with '/' separators (folders end in '/'), with the UTF-8 flag
 //   (bit 11) only when the name is not ASCII and is valid UTF-8; other bytes are stored as they are;
-// - the modification time as a DOS date (local time, clamped to 1980..2107) and, when it fits in 32
-//   bits, as an extended-timestamp extra field (0x5455) in both headers;
+// - the modification time as a DOS date (local time, clamped to 1980..2107) and, for times from 1970
+//   to 2038-01-19, as an extended-timestamp extra field (0x5455) in both headers;
 // - the Unix type and permission bits in the upper half of the external attributes, "version made by"
 //   Unix (3), and the MS-DOS folder bit for folders;
 // - ZIP64 fields only where a size, an offset or the entry count needs them. An entry is opened with a
