@@ -1,13 +1,12 @@
 // CompressionJobs.cpp - the three compression jobs: one file, one whole folder, each file of a tree.
 #include "CompressionJobs.h"
 
-#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <algorithm>
-#include <cstdint>
+#include <functional>
 #include <optional>
-#include <utility>
 #include <vector>
 
 #include "ArchiveIndex.h"
@@ -27,6 +26,9 @@ const std::string kNg = "[NG]";
 // The delete box's checked value; grayed (2) does not delete.
 constexpr int kDeleteChecked = 1;
 
+// How often a job chooses a name again when another process takes the chosen one first.
+constexpr int kNameAttempts = 8;
+
 // An extension is appended to a name; one that would put the archive into another folder, or that
 // the library's C text could not carry, is not usable.
 bool UsableExtension(const std::string& ext) {
@@ -45,14 +47,6 @@ private:
     JobWindow& window_;
 };
 
-// After a successful call: deletes what the archive holds of the snapshot when the box is checked.
-void DeleteSourcesIfAsked(const JobWindow& window, const std::string& archive,
-                          const SourceSnapshot& snapshot) {
-    if (window.DeleteState() != kDeleteChecked) return;
-    if (std::optional<ArchiveIndex> index = ReadArchiveIndex(archive))
-        DeleteArchivedSources(snapshot, *index);
-}
-
 // Jobs work on full paths only: a relative one would be read against whatever folder the process is
 // in, and its parent text would not name the folder it is in.
 bool IsAbsolute(const std::string& path) {
@@ -66,35 +60,76 @@ bool IsFileSystemRoot(const std::string& folder) {
            st.st_ino == root.st_ino;
 }
 
-using Ancestors = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
+// The library flushes an archive's data before publishing its name but not the folder holding the
+// name; before a source goes, the name must be on disk too.
+bool FlushFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool flushed = ::fsync(fd) == 0;
+    ::close(fd);
+    return flushed;
+}
 
-void CompressEachFileBelow(JobWindow& window, const std::string& commandPrefix, const std::string& folder,
-                           const std::string& destFolder, Ancestors& ancestors) {
-    const std::string here = WithTrailingSeparator(folder);
-    // A folder that cannot be listed would hide its files without a word: it gets an "[NG]" line.
-    DIR* listing = ::opendir(here.c_str());
-    if (listing == nullptr) {
-        AddResultLine(window, kNg, here);
+// What the archive holds, when the delete box asks for deletion and the archive reads back whole;
+// its folder is flushed first. nullopt means nothing is deleted.
+std::optional<ArchiveIndex> IndexBeforeDeleting(const JobWindow& window, const std::string& archive) {
+    if (window.DeleteState() != kDeleteChecked) return std::nullopt;
+    std::optional<ArchiveIndex> index = ReadArchiveIndex(archive);
+    if (!index || !FlushFolder(GetParentFolderName(archive))) return std::nullopt;
+    return index;
+}
+
+// Runs the command `compose` gives for the first free archive path of `stem` + `ext`. When the
+// library finds that name taken after all (another process took it since it was chosen), the next
+// free one is tried. The archive's path on success; nullopt when the archiver fails or no command
+// can be composed.
+std::optional<std::string> ArchiveUnderFreeName(
+    JobWindow& window, const std::string& stem, const std::string& ext,
+    const std::function<std::optional<std::string>(const std::string&)>& compose) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string archive = FreeArchivePath(stem, ext);
+        const std::optional<std::string> command = compose(archive);
+        if (!command) return std::nullopt;
+        const int result = RunArchiver(window, *command);
+        if (result == 0) return archive;
+        if (result != SEVENZIP_E_EXISTS) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+bool IsLink(const std::string& path) {
+    std::string item = path;
+    while (item.size() > 1 && item.back() == '/') item.pop_back();
+    struct stat st {};
+    return ::lstat(item.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// CompressFile, deleting the source only when `mayDelete` also allows it.
+void CompressOneFile(JobWindow& window, const std::string& commandPrefix, const std::string& file,
+                     const std::string& destFolder, bool mayDelete) {
+    const std::string source = WithTrailingSeparator(GetParentFolderName(file));
+    const std::string name = GetFileName(file);
+    const std::string ext = window.ExtensionText();
+
+    const SourceSnapshot snapshot = SnapshotFile(file, name);
+    const bool fileLike = !snapshot.entries.empty() && (snapshot.entries.front().type == EntryType::File ||
+                                                        snapshot.entries.front().type == EntryType::FileLink);
+    if (!fileLike || name.empty() || !IsAbsolute(file) || !IsAbsolute(destFolder) || !UsableExtension(ext)) {
+        AddResultLine(window, kNg, source, name);
         return;
     }
-    ::closedir(listing);
-    std::vector<SourceEntry> subfolders;
-    for (SourceEntry& entry : ListFolder(here)) {
-        if (entry.type == EntryType::Folder && !IsHiddenName(entry.name))
-            subfolders.push_back(std::move(entry));
+    const std::optional<std::string> archive = ArchiveUnderFreeName(
+        window, WithTrailingSeparator(destFolder) + GetBaseName(file), ext,
+        [&](const std::string& path) { return FileCommand(commandPrefix, path, source, name); });
+    if (!archive) {
+        AddResultLine(window, kNg, source, name);
+        return;
     }
-    for (const SourceEntry& sub : subfolders) {
-        const std::pair id{sub.device, sub.inode};
-        if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) continue;
-        ancestors.push_back(id);
-        CompressEachFileBelow(window, commandPrefix, here + sub.name, destFolder, ancestors);
-        ancestors.pop_back();
+    if (mayDelete) {
+        if (std::optional<ArchiveIndex> index = IndexBeforeDeleting(window, *archive))
+            DeleteArchivedSources(snapshot, *index);
     }
-    for (const SourceEntry& entry : ListFolder(here)) {
-        const bool fileLike = entry.type == EntryType::File || entry.type == EntryType::Link;
-        if (fileLike && !IsHiddenName(entry.name))
-            CompressFile(window, commandPrefix, here + entry.name, destFolder);
-    }
+    AddResultLine(window, kOk, *archive);
 }
 
 }  // namespace
@@ -118,25 +153,7 @@ void AddResultLine(JobWindow& window, const std::string& tag, const std::string&
 
 void CompressFile(JobWindow& window, const std::string& commandPrefix, const std::string& file,
                   const std::string& destFolder) {
-    const std::string source = WithTrailingSeparator(GetParentFolderName(file));
-    const std::string name = GetFileName(file);
-    const std::string ext = window.ExtensionText();
-
-    const SourceSnapshot snapshot = SnapshotFile(file, name);
-    const bool fileLike = !snapshot.entries.empty() && (snapshot.entries.front().type == EntryType::File ||
-                                                        snapshot.entries.front().type == EntryType::Link);
-    if (!fileLike || name.empty() || !IsAbsolute(file) || !IsAbsolute(destFolder) || !UsableExtension(ext)) {
-        AddResultLine(window, kNg, source, name);
-        return;
-    }
-    const std::string archive = FreeArchivePath(WithTrailingSeparator(destFolder) + GetBaseName(file), ext);
-    const std::optional<std::string> command = FileCommand(commandPrefix, archive, source, name);
-    if (!command || RunArchiver(window, *command) != 0) {
-        AddResultLine(window, kNg, source, name);
-        return;
-    }
-    DeleteSourcesIfAsked(window, archive, snapshot);
-    AddResultLine(window, kOk, archive);
+    CompressOneFile(window, commandPrefix, file, destFolder, true);
 }
 
 void CompressFolder(JobWindow& window, const std::string& commandPrefix, const std::string& folder) {
@@ -148,31 +165,51 @@ void CompressFolder(JobWindow& window, const std::string& commandPrefix, const s
         AddResultLine(window, kNg, base);
         return;
     }
-    const std::string archive = FreeArchivePath(GetParentFolderName(folder) + "/" + name, ext);
-    const std::optional<std::string> command = FolderCommand(commandPrefix, archive, base);
-    if (!command) {
-        AddResultLine(window, kNg, base);
-        return;
-    }
+    const std::string item = GetParentFolderName(folder) + "/" + name;
     // The delete box cannot change while a job runs (no window events are processed and the window is
     // disabled during the call), so the tree is walked beforehand only when deletion is asked for;
     // whether to delete is still decided after the call.
-    const SourceSnapshot snapshot =
-        window.DeleteState() == kDeleteChecked ? SnapshotTree(folder) : SourceSnapshot{folder, {}};
-    if (RunArchiver(window, *command) != 0) {
+    const bool deleteAsked = window.DeleteState() == kDeleteChecked;
+    const SourceSnapshot snapshot = deleteAsked ? SnapshotTree(folder) : SourceSnapshot{};
+    const std::optional<SourceEntry> link = IsLink(folder) ? Examine(item, name) : std::nullopt;
+    const std::optional<std::string> archive = ArchiveUnderFreeName(
+        window, item, ext, [&](const std::string& path) { return FolderCommand(commandPrefix, path, base); });
+    if (!archive) {
         AddResultLine(window, kNg, base);
         return;
     }
-    DeleteSourcesIfAsked(window, archive, snapshot);
-    AddResultLine(window, kOk, archive);
+    if (std::optional<ArchiveIndex> index = IndexBeforeDeleting(window, *archive)) {
+        if (!link) {
+            DeleteArchivedSources(snapshot, *index);
+        } else if (deleteAsked && HoldsEveryFile(snapshot, *index)) {
+            RemoveIfUnchanged(*link);
+        }
+    }
+    AddResultLine(window, kOk, *archive);
 }
 
 void CompressEachFile(JobWindow& window, const std::string& commandPrefix, const std::string& folder,
                       const std::string& destFolder) {
-    Ancestors ancestors;
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) == 0) ancestors.emplace_back(st.st_dev, st.st_ino);
-    CompressEachFileBelow(window, commandPrefix, folder, destFolder, ancestors);
+    if (!IsAbsolute(folder) || IsFileSystemRoot(folder)) {
+        AddResultLine(window, kNg, WithTrailingSeparator(folder));
+        return;
+    }
+    // Files reached through a dropped link belong to the folder it leads to: they are never deleted.
+    const bool mayDelete = !IsLink(folder);
+    WalkTree(
+        folder, [](const SourceEntry& entry) { return !IsHiddenName(GetFileName(entry.path)); },
+        [](const FolderListing&) {},
+        [&](const FolderListing& listing) {
+            if (!listing.listed) {
+                AddResultLine(window, kNg, listing.path);
+                return;
+            }
+            for (const SourceEntry& entry : listing.entries) {
+                const bool fileLike = entry.type == EntryType::File || entry.type == EntryType::FileLink;
+                if (fileLike && !IsHiddenName(GetFileName(entry.path)))
+                    CompressOneFile(window, commandPrefix, entry.path, destFolder, mayDelete);
+            }
+        });
 }
 
 }  // namespace mMain

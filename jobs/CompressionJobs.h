@@ -10,10 +10,23 @@
 //   folder is archived with everything in it, hidden entries included;
 // - system: anything that is neither a regular file, a folder nor a symbolic link (FIFO, socket,
 //   device); never opened, never archived, never deleted;
-// - symbolic links are never followed into: the archiver stores a link as a link (its target text),
-//   and so does the per-file walk, which gives a link its own archive like a file;
+// - symbolic links: a dropped link stands for what it leads to. A link to a file is archived with the
+//   file's content under the link's name, the archive beside the link and named after it; a link to a
+//   folder gives the archive of the folder's tree, reached through the link. Inside a tree no link is
+//   followed: a link to a regular file is archived with its content (the per-file walk gives it its
+//   own archive); a link to a folder and a dangling link are stored as links (the per-file walk makes
+//   no archive for them). Deletion removes a link itself, never what it leads to: a link to a file
+//   goes when the archive holds the file's size under the link's name and the link is unchanged; a
+//   dropped link to a folder goes in whole-folder mode (and nothing of the folder it leads to) only
+//   when the archive holds every file of that folder's tree; in per-file mode through such a link
+//   nothing is deleted, since the files belong to the folder the link leads to;
 // - a name holding '"' cannot be passed to the archiver: the job gives an "[NG]" line without calling it;
-// - paths must be full paths (starting with '/'); a relative one gives an "[NG]" line likewise.
+// - paths must be full paths (starting with '/'); a relative one gives an "[NG]" line likewise;
+// - the archive name: the first free one, every existing entry counting as taken; when another
+//   process takes the chosen name before the archive is published, the next free one is tried (a
+//   few times at most), and the result line shows the name used;
+// - before deleting anything, the job flushes the archive's folder to disk, so the archive's name
+//   survives a crash that would lose the sources.
 #pragma once
 
 #include <string>
@@ -35,21 +48,23 @@ void AddResultLine(JobWindow& window, const std::string& tag, const std::string&
                    const std::string& suffix = "");
 
 // Archives the file `file` (a full path) into a free "<base name><extension>" in `destFolder` (with
-// or without a trailing '/'). A link is archived as a link. Gives "[NG]" + the file's folder + its name
-// when the file is gone, is not a file or link, or the archiver fails; the source then stays.
+// or without a trailing '/'). Gives "[NG]" + the file's folder + its name when the file is gone, is
+// neither a file nor a link to one, or the archiver fails; the source then stays.
 void CompressFile(JobWindow& window, const std::string& commandPrefix, const std::string& file,
                   const std::string& destFolder);
 
 // Archives the whole tree of `folder` into a free "<folder><extension>" beside it. With the delete box
 // checked it then deletes only what the archive holds and what has not changed since the archiver
-// started, and folders left empty by that; anything that appeared meanwhile stays, with its folders.
-// The file-system root is refused with an "[NG]" line, nothing written.
+// started, and the folders whose entries the archive holds once they are empty; anything that
+// appeared meanwhile stays, with its folders. The file-system root is refused with an "[NG]" line,
+// nothing written.
 void CompressFolder(JobWindow& window, const std::string& commandPrefix, const std::string& folder);
 
 // Archives every file of the tree of `folder`, each on its own, into `destFolder`: the subfolders
 // first, depth first, in name order, then the folder's own files in name order. Hidden and system
 // entries are skipped; folders are never deleted. A folder without files gives no line; a folder that
-// cannot be listed gives "[NG]" + its path (with a trailing '/'), and the walk goes on.
+// cannot be listed gives "[NG]" + its path (with a trailing '/'), and the walk goes on. Each folder is
+// listed once. The file-system root is refused with an "[NG]" line, nothing written.
 void CompressEachFile(JobWindow& window, const std::string& commandPrefix, const std::string& folder,
                       const std::string& destFolder);
 

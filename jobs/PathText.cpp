@@ -50,14 +50,9 @@ bool IsHiddenName(const std::string& name) {
     return !name.empty() && name[0] == '.';
 }
 
-bool FileExists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 bool NameTaken(const std::string& path) {
     struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return ::lstat(path.c_str(), &st) == 0;
 }
 
 std::string FreeArchivePath(const std::string& stem, const std::string& ext) {

@@ -1,7 +1,7 @@
 // PathText.h - the small path-text operations the jobs are built from ('/' separated paths).
 //
-// These work on the text alone, except FileExists and NameTaken, which ask the file system. A path is
-// a byte string as the file system takes it; nothing here assumes UTF-8.
+// These work on the text alone, except NameTaken and FreeArchivePath, which ask the file system. A path
+// is a byte string as the file system takes it; nothing here assumes UTF-8.
 #pragma once
 
 #include <string>
@@ -26,17 +26,13 @@ std::string WithTrailingSeparator(const std::string& path);
 // True when `name` (one path component) is hidden on this platform: it starts with '.'.
 bool IsHiddenName(const std::string& name);
 
-// True only when `path` names an existing regular file (a link is followed); never for a folder,
-// a FIFO, a socket or a device.
-bool FileExists(const std::string& path);
-
-// True when an archive may not be created under `path` because something other than a folder is
-// there already: a file, a link (even a dangling one), a FIFO, a socket or a device.
+// True when an archive may not be created under `path` because something is there already: a file,
+// a folder, a link (even a dangling one), a FIFO, a socket or a device.
 bool NameTaken(const std::string& path);
 
 // The first free archive path for `stem` and extension `ext`: stem + ext, else stem + " (2)" + ext,
-// " (3)", ... (the extension is appended as it is; no dot is added). Only names that are taken count;
-// a folder of the candidate's name does not.
+// " (3)", ... (the extension is appended as it is; no dot is added). Every existing entry counts as
+// taken, so a folder of the candidate's name (the dropped folder itself, with an empty extension) does.
 std::string FreeArchivePath(const std::string& stem, const std::string& ext);
 
 }  // namespace mMain

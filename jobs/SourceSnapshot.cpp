@@ -1,4 +1,5 @@
-// SourceSnapshot.cpp - what a job's sources were before the archiver ran, and their careful deletion.
+// SourceSnapshot.cpp - what a job's sources were before the archiver ran, the tree walk, and the
+// careful deletion of the sources.
 #include "SourceSnapshot.h"
 
 #include <dirent.h>
@@ -8,57 +9,74 @@
 #include <algorithm>
 #include <utility>
 
+#include "PathText.h"
+
 namespace mMain {
 
 namespace {
 
-EntryType TypeOf(mode_t mode) {
-    if (S_ISREG(mode)) return EntryType::File;
-    if (S_ISDIR(mode)) return EntryType::Folder;
-    if (S_ISLNK(mode)) return EntryType::Link;
-    return EntryType::Other;
-}
-
-std::string Join(const std::string& folder, const std::string& name) {
-    if (folder.empty()) return name;
-    return folder.back() == '/' ? folder + name : folder + "/" + name;
+FileId IdOf(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 bool SameItem(const SourceEntry& before, const SourceEntry& now) {
-    return before.type == now.type && before.device == now.device && before.inode == now.inode &&
-           before.size == now.size && before.mtimeSec == now.mtimeSec && before.mtimeNsec == now.mtimeNsec &&
+    return before.type == now.type && before.id == now.id && before.size == now.size &&
+           before.mtimeSec == now.mtimeSec && before.mtimeNsec == now.mtimeNsec &&
            before.ctimeSec == now.ctimeSec && before.ctimeNsec == now.ctimeNsec;
-}
-
-std::string ParentOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // True when the folder holding `path` lets its entries be removed without forcing.
 bool ParentWritable(const std::string& path) {
     struct stat st {};
-    return ::lstat(ParentOf(path).c_str(), &st) == 0 && !IsReadOnly(st.st_mode);
+    return ::lstat(GetParentFolderName(path).c_str(), &st) == 0 && !IsReadOnly(st.st_mode);
 }
 
-void Walk(const std::string& path, const std::string& name,
-          std::vector<std::pair<std::uint64_t, std::uint64_t>>& ancestors, std::vector<SourceEntry>& out) {
-    for (SourceEntry& entry : ListFolder(path)) {
-        entry.name = name.empty() ? entry.name : name + "/" + entry.name;
-        const bool enter = entry.type == EntryType::Folder &&
-                           std::find(ancestors.begin(), ancestors.end(),
-                                     std::pair{entry.device, entry.inode}) == ancestors.end();
-        const std::string childPath = entry.path;
-        const std::string childName = entry.name;
-        const auto id = std::pair{entry.device, entry.inode};
-        out.push_back(std::move(entry));
-        if (enter) {
-            ancestors.push_back(id);
-            Walk(childPath, childName, ancestors, out);
-            ancestors.pop_back();
-        }
+bool IsFileOrLink(const SourceEntry& entry) {
+    return entry.type == EntryType::File || entry.type == EntryType::FileLink ||
+           entry.type == EntryType::Link;
+}
+
+bool Held(const SourceEntry& entry, const ArchiveIndex& archive) {
+    const auto held = archive.find(entry.name);
+    return held != archive.end() && held->second == entry.size;
+}
+
+FolderListing List(const std::string& folder, const std::string& name) {
+    FolderListing listing;
+    listing.path = WithTrailingSeparator(folder);
+    listing.name = name;
+    DIR* dir = ::opendir(listing.path.c_str());
+    if (dir == nullptr) return listing;
+    listing.listed = true;
+    std::vector<std::string> names;
+    while (const dirent* item = ::readdir(dir)) {
+        const std::string entryName = item->d_name;
+        if (entryName != "." && entryName != "..") names.push_back(entryName);
     }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    for (const std::string& entryName : names) {
+        const std::string relative = name.empty() ? entryName : name + "/" + entryName;
+        if (std::optional<SourceEntry> entry = Examine(listing.path + entryName, relative))
+            listing.entries.push_back(std::move(*entry));
+    }
+    return listing;
+}
+
+void WalkBelow(const std::string& folder, const std::string& name, std::vector<FileId>& ancestors,
+               const std::function<bool(const SourceEntry&)>& enter,
+               const std::function<void(const FolderListing&)>& before,
+               const std::function<void(const FolderListing&)>& after) {
+    const FolderListing listing = List(folder, name);
+    before(listing);
+    for (const SourceEntry& entry : listing.entries) {
+        if (entry.type != EntryType::Folder || !enter(entry)) continue;
+        if (std::find(ancestors.begin(), ancestors.end(), entry.id) != ancestors.end()) continue;
+        ancestors.push_back(entry.id);
+        WalkBelow(entry.path, entry.name, ancestors, enter, before, after);
+        ancestors.pop_back();
+    }
+    after(listing);
 }
 
 }  // namespace
@@ -69,57 +87,72 @@ std::optional<SourceEntry> Examine(const std::string& path, const std::string& n
     SourceEntry entry;
     entry.name = name;
     entry.path = path;
-    entry.type = TypeOf(st.st_mode);
     entry.mode = st.st_mode;
-    entry.device = static_cast<std::uint64_t>(st.st_dev);
-    entry.inode = static_cast<std::uint64_t>(st.st_ino);
+    entry.id = IdOf(st);
     entry.size = static_cast<std::uint64_t>(st.st_size);
     entry.mtimeSec = st.st_mtim.tv_sec;
     entry.mtimeNsec = st.st_mtim.tv_nsec;
     entry.ctimeSec = st.st_ctim.tv_sec;
     entry.ctimeNsec = st.st_ctim.tv_nsec;
+    if (S_ISREG(st.st_mode)) {
+        entry.type = EntryType::File;
+    } else if (S_ISDIR(st.st_mode)) {
+        entry.type = EntryType::Folder;
+    } else if (S_ISLNK(st.st_mode)) {
+        struct stat target {};
+        const bool toFile = ::stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode);
+        entry.type = toFile ? EntryType::FileLink : EntryType::Link;
+        if (toFile) entry.size = static_cast<std::uint64_t>(target.st_size);
+    }
     return entry;
 }
 
-std::vector<SourceEntry> ListFolder(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* item = ::readdir(dir)) {
-            const std::string name = item->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    std::vector<SourceEntry> entries;
-    for (const std::string& name : names) {
-        if (std::optional<SourceEntry> entry = Examine(Join(folder, name), name))
-            entries.push_back(std::move(*entry));
-    }
-    return entries;
+void WalkTree(const std::string& root, const std::function<bool(const SourceEntry&)>& enter,
+              const std::function<void(const FolderListing&)>& before,
+              const std::function<void(const FolderListing&)>& after) {
+    struct stat st {};
+    std::vector<FileId> ancestors;
+    if (::stat(root.c_str(), &st) == 0) ancestors.push_back(IdOf(st));
+    WalkBelow(root, "", ancestors, enter, before, after);
 }
 
 SourceSnapshot SnapshotTree(const std::string& folder) {
     SourceSnapshot snapshot;
-    snapshot.root = folder;
-    while (snapshot.root.size() > 1 && snapshot.root.back() == '/') snapshot.root.pop_back();
+    std::string root = folder;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
     // The root itself is reached through the path as given, like the archiver opens its base folder.
     struct stat st {};
-    if (::stat(snapshot.root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return snapshot;
-    std::optional<SourceEntry> root = Examine(snapshot.root, "");
-    if (!root) return snapshot;
-    snapshot.entries.push_back(*root);
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> ancestors = {
-        {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)}};
-    Walk(snapshot.root, "", ancestors, snapshot.entries);
+    if (::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return snapshot;
+    std::optional<SourceEntry> rootEntry = Examine(root, "");
+    if (!rootEntry) return snapshot;
+    snapshot.entries.push_back(std::move(*rootEntry));
+    WalkTree(
+        root, [](const SourceEntry&) { return true; },
+        [&snapshot](const FolderListing& listing) {
+            snapshot.entries.insert(snapshot.entries.end(), listing.entries.begin(), listing.entries.end());
+        },
+        [](const FolderListing&) {});
     return snapshot;
 }
 
 SourceSnapshot SnapshotFile(const std::string& file, const std::string& name) {
     SourceSnapshot snapshot;
-    snapshot.root = ParentOf(file);
     if (std::optional<SourceEntry> entry = Examine(file, name)) snapshot.entries.push_back(std::move(*entry));
     return snapshot;
+}
+
+bool HoldsEveryFile(const SourceSnapshot& snapshot, const ArchiveIndex& archive) {
+    return std::all_of(
+        snapshot.entries.begin(), snapshot.entries.end(),
+        [&archive](const SourceEntry& entry) { return !IsFileOrLink(entry) || Held(entry, archive); });
+}
+
+bool RemoveIfUnchanged(const SourceEntry& before) {
+    const std::optional<SourceEntry> now = Examine(before.path, before.name);
+    if (!now || !SameItem(before, *now)) return false;
+    if ((before.type == EntryType::File && IsReadOnly(now->mode)) || !ParentWritable(before.path))
+        return false;
+    return ::unlink(before.path.c_str()) == 0;
 }
 
 bool IsReadOnly(mode_t mode) {
@@ -129,24 +162,15 @@ bool IsReadOnly(mode_t mode) {
 std::size_t DeleteArchivedSources(const SourceSnapshot& snapshot, const ArchiveIndex& archive) {
     std::size_t removed = 0;
     for (const SourceEntry& before : snapshot.entries) {
-        if (before.type != EntryType::File && before.type != EntryType::Link) continue;
-        const auto held = archive.find(before.name);
-        if (held == archive.end() || held->second != before.size) continue;
-        const std::optional<SourceEntry> now = Examine(before.path, before.name);
-        if (!now || !SameItem(before, *now)) continue;
-        if ((before.type == EntryType::File && IsReadOnly(now->mode)) || !ParentWritable(before.path))
-            continue;
-        if (::unlink(before.path.c_str()) == 0) ++removed;
+        if (IsFileOrLink(before) && Held(before, archive) && RemoveIfUnchanged(before)) ++removed;
     }
     // Folders come before their contents in the snapshot, so the reverse order is deepest first.
     for (auto it = snapshot.entries.rbegin(); it != snapshot.entries.rend(); ++it) {
         const SourceEntry& before = *it;
         if (before.type != EntryType::Folder) continue;
+        if (!before.name.empty() && archive.find(before.name + "/") == archive.end()) continue;
         const std::optional<SourceEntry> now = Examine(before.path, before.name);
-        if (!now || now->type != EntryType::Folder || now->device != before.device ||
-            now->inode != before.inode) {
-            continue;
-        }
+        if (!now || now->type != EntryType::Folder || now->id != before.id) continue;
         if (IsReadOnly(now->mode) || !ParentWritable(before.path)) continue;
         if (::rmdir(before.path.c_str()) == 0) ++removed;
     }
