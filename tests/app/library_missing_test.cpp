@@ -124,7 +124,6 @@ private slots:
         std::filesystem::copy_file(PAKUTO_TEST_ARCHIVER, lib);
         QCOMPARE(mMain::Main(inst.Paths()), mMain::StartupResult::Shown);
         QVERIFY(mMain::MainWindow() != nullptr && mMain::MainWindow()->isVisible());
-        QCOMPARE(mSevenZip32APIs::ArchiverLibraryPath(), lib);
         // The bound library really runs: an archive of a real file is made and verified by the library.
         std::filesystem::create_directories(inst.root() + "/src");
         QFile source(QString::fromStdString(inst.root() + "/src/a.txt"));

@@ -116,11 +116,6 @@ TEST_F(Binding, ReasonRespectsTheOutputBuffer) {
     EXPECT_EQ(small[8], '#');
 }
 
-TEST_F(Binding, PathIsKeptAsSet) {
-    SetArchiverLibraryPath("/some/where/lib7-zip32.so");
-    EXPECT_EQ(mSevenZip32APIs::ArchiverLibraryPath(), "/some/where/lib7-zip32.so");
-}
-
 #ifdef PAKUTO_TEST_ARCHIVER
 // Runs the command "a -tzip -hide <archive> <folder>/ a.txt" on a fresh a.txt and says whether unzip
 // reads the archive back with that one member.
