@@ -1,7 +1,5 @@
-// DropDispatch.h - what a path dropped on lstResult leads to, and the window caption's state suffixes.
-//
-// frmMain's drop handler (DropDispatch.cpp) clears the list, marks the caption busy, lets pending
-// events run before each item, sends each item to its job, and marks the caption done.
+// DropDispatch.h - which job a path dropped on lstResult goes to, and the window caption's state
+// suffixes shown while frmMain's drop handler runs.
 #pragma once
 
 #include <QString>
@@ -12,13 +10,13 @@ inline const QString kBusySuffix = QStringLiteral(" [処理中]");
 inline const QString kDoneSuffix = QStringLiteral(" [完了]");
 
 enum class DropAction {
-    CompressFile,      // a regular file (hidden and read-only ones too), or a symbolic link
-    CompressFolder,    // a folder, per-file box off
-    CompressEachFile,  // a folder, per-file box on (any value but 0)
-    RefuseRoot,        // the file-system root: no archive can stand beside it; an "[NG]" line
-    Skip,              // a hidden folder, a FIFO, socket or device, or a path that no longer exists
+    CompressFile,      // a regular file (hidden and read-only ones too), or a link to one
+    CompressFolder,    // a folder or a link to one, per-file box off
+    CompressEachFile,  // a folder or a link to one, per-file box on (any value but 0)
+    Skip,              // a hidden folder, a FIFO, socket or device, a dangling link, a path that is gone
 };
 
-// Classifies `path` without following a symbolic link at its end (the link itself is archived, so a
-// dropped link never leads a job outside what was dropped) and without opening anything.
+// Classifies `path` by what it names, a symbolic link at its end followed, without opening anything.
+// A hidden folder is recognised by the dropped name (a link's own name). The file-system root is a
+// folder like any other here: its job refuses it.
 DropAction ClassifyDroppedPath(const std::string& path, int eachFileState);

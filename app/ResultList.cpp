@@ -7,6 +7,17 @@
 #include <QMimeData>
 #include <QUrl>
 
+QString OneLineText(const QString& text) {
+    QString line = text;
+    for (QChar& c : line) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Separator_Line ||
+            category == QChar::Separator_Paragraph)
+            c = QChar::ReplacementCharacter;
+    }
+    return line;
+}
+
 ResultList::ResultList(QWidget* parent) : QListWidget(parent) {
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
@@ -34,12 +45,21 @@ QList<QByteArray> ResultList::DroppedPaths(const QMimeData* data) {
     return paths;
 }
 
-// Every drag is accepted: a drop without file paths still counts as a drop (it clears the list).
+// Outside a dispatch every drag is accepted: a drop without file paths still counts as a drop (it
+// clears the list).
 void ResultList::dragEnterEvent(QDragEnterEvent* event) {
+    if (refusing_) {
+        event->ignore();
+        return;
+    }
     event->acceptProposedAction();
 }
 
 void ResultList::dragMoveEvent(QDragMoveEvent* event) {
+    if (refusing_) {
+        event->ignore();
+        return;
+    }
     event->acceptProposedAction();
 }
 

@@ -13,12 +13,17 @@
 class QMimeData;
 class QUrl;
 
+// `text` as one line of the list: every control character (line breaks, tabs, C0 and C1 codes) and the
+// Unicode line and paragraph separators shown as U+FFFD, so a name holding one stays on its own line.
+QString OneLineText(const QString& text);
+
 class ResultList : public QListWidget {
     Q_OBJECT
 public:
     explicit ResultList(QWidget* parent = nullptr);
 
-    // While refusing, drags are turned away (a dispatch is running).
+    // While refusing (a dispatch is running), a drag over the list shows that it cannot be dropped
+    // and a drop is turned away.
     void SetRefusingDrops(bool refusing) { refusing_ = refusing; }
 
     // The local paths of a drop's data, as file-name bytes, in order; empty when it holds none.

@@ -43,6 +43,3 @@ int TwipsToPixelsY(int twips, const QWidget* widget) {
 int PixelsToTwipsX(int pixels, const QWidget* widget) {
     return Round(pixels * kTwipsPerInch / DpiX(widget));
 }
-int PixelsToTwipsY(int pixels, const QWidget* widget) {
-    return Round(pixels * kTwipsPerInch / DpiY(widget));
-}

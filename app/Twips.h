@@ -12,6 +12,5 @@ inline constexpr int kTwipsPerInch = 1440;
 int TwipsToPixelsX(int twips, const QWidget* widget = nullptr);
 int TwipsToPixelsY(int twips, const QWidget* widget = nullptr);
 
-// Pixels to twips, rounded to nearest.
+// Pixels to twips along x, rounded to nearest.
 int PixelsToTwipsX(int pixels, const QWidget* widget = nullptr);
-int PixelsToTwipsY(int pixels, const QWidget* widget = nullptr);

@@ -4,12 +4,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 
+#include "ControlDesign.h"
 #include "Twips.h"
 #include "WindowFont.h"
 #include "mMain.h"
 
 namespace {
 
+// The four labels; the caption of element 0 is replaced by the version text on load.
 const std::array<ControlDesign, 4> kDesign{{
     {"lblCaption0", 90, 120, 1320, 180, "Pakuto- Ver.0.0.1", ""},
     {"lblCaption1", 180, 330, 1650, 180, "ファイルを個別圧縮する", ""},
@@ -18,10 +20,6 @@ const std::array<ControlDesign, 4> kDesign{{
 }};
 
 }  // namespace
-
-const std::array<ControlDesign, 4>& frmAboutDesign() {
-    return kDesign;
-}
 
 frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
     for (size_t i = 0; i < lblCaption.size(); ++i) {

@@ -5,13 +5,8 @@
 #include <QDialog>
 #include <array>
 
-#include "frmMain.h"
-
 class QKeyEvent;
 class QLabel;
-
-// The four labels as designed (the caption of element 0 is replaced by the version text on load).
-const std::array<ControlDesign, 4>& frmAboutDesign();
 
 // Client area of the box in twips.
 inline constexpr int kAboutClientWidthTwips = 2160;

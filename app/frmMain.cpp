@@ -4,6 +4,8 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
@@ -14,6 +16,9 @@
 #include <cstdint>
 #include <limits>
 
+#include "CompressionJobs.h"
+#include "DropDispatch.h"
+#include "PathText.h"
 #include "ResultList.h"
 #include "Twips.h"
 #include "WindowFont.h"
@@ -185,6 +190,43 @@ void frmMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void frmMain::lstResult_Drop(const QList<QByteArray>& paths) {
+    // A drop that arrives while one is being dispatched (events run between items) is refused rather
+    // than nested into the running one.
+    if (dispatching_) return;
+    dispatching_ = true;
+    lstResult->SetRefusingDrops(true);
+
+    lstResult->clear();
+    if (!paths.isEmpty()) {
+        setWindowTitle(mMain::VersionText() + kBusySuffix);
+        for (const QByteArray& path : paths) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            if (closeRequested_) break;
+            const std::string p = path.toStdString();
+            switch (ClassifyDroppedPath(p, CheckValue(chkEachFile))) {
+                case DropAction::CompressFile:
+                    mMain::CompressFile(*this, mMain::strCommandLine, p, mMain::GetParentFolderName(p));
+                    break;
+                case DropAction::CompressEachFile:
+                    mMain::CompressEachFile(*this, mMain::strCommandLine, p, mMain::GetParentFolderName(p));
+                    break;
+                case DropAction::CompressFolder:
+                    mMain::CompressFolder(*this, mMain::strCommandLine, p);
+                    break;
+                case DropAction::Skip:
+                    break;
+            }
+        }
+    }
+    setWindowTitle(mMain::VersionText() + kDoneSuffix);
+
+    lstResult->SetRefusingDrops(false);
+    dispatching_ = false;
+    // A close asked for while the dispatch ran was held back until now; it proceeds as usual.
+    if (closeRequested_) close();
+}
+
 void frmMain::cmdAbout_Click() {
     frmAbout about(this);
     about.exec();
@@ -211,10 +253,12 @@ int frmMain::ResultListWidthTwips() const {
     return PixelsToTwipsX(lstResult->width(), this);
 }
 
+// The width is that of the text as the list shows it, so a compacted line fits as drawn.
 int frmMain::TextWidthTwips(const std::string& text) const {
-    return PixelsToTwipsX(QFontMetrics(font()).horizontalAdvance(DisplayText(text)), this);
+    return PixelsToTwipsX(QFontMetrics(lstResult->font()).horizontalAdvance(OneLineText(DisplayText(text))),
+                          this);
 }
 
 void frmMain::InsertResultLine(const std::string& line) {
-    lstResult->insertItem(0, DisplayText(line));
+    lstResult->insertItem(0, OneLineText(DisplayText(line)));
 }

@@ -9,6 +9,7 @@
 #include <array>
 #include <string>
 
+#include "ControlDesign.h"
 #include "JobWindow.h"
 #include "mSevenZip32APIs.h"
 
@@ -18,14 +19,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class ResultList;
-
-// One control of the window as designed: position and size in twips, caption, tool tip.
-struct ControlDesign {
-    const char* name;
-    int left, top, width, height;
-    const char* caption;
-    const char* toolTip;
-};
 
 // The window's controls in tab order, then lblCaption(0) (which takes no focus).
 const std::array<ControlDesign, 6>& frmMainDesign();
@@ -50,7 +43,6 @@ public:
 
     // The settings file the unload handler writes; empty (the default) writes nothing.
     void SetSettingsFile(const std::string& path) { settingsFile_ = path; }
-    const std::string& SettingsFile() const { return settingsFile_; }
 
     // txtExtension as bytes. A value set here and not edited since comes back byte for byte, even
     // when it is not valid UTF-8 or very long; an edited value is the box's text in UTF-8.
@@ -83,8 +75,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // The drop handler of lstResult (DropDispatch.cpp). Runs queued after the drop event, so the drag
-    // source is answered at once.
+    // The drop handler of lstResult: clears the list, marks the caption busy, lets pending events run
+    // before each path, sends each path to the job ClassifyDroppedPath names, and marks the caption
+    // done. Runs queued after the drop event, so the drag source is answered at once.
     void lstResult_Drop(const QList<QByteArray>& paths);
     void cmdAbout_Click();
     void PlaceControl(QWidget* control, const ControlDesign& design);

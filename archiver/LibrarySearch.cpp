@@ -1,13 +1,10 @@
 // LibrarySearch.cpp - the start-up search for lib7-zip32.so: executable folder, ../lib beside it,
-// LD_LIBRARY_PATH, then the loader's system folders; never the current working directory.
-#include <glob.h>
+// LD_LIBRARY_PATH, then the platform's standard library folders; never the current working directory.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -23,78 +20,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// ld.so.conf may include files that include others; a cycle or a deep chain ends here.
-constexpr int kMaxIncludeDepth = 8;
-
 bool IsAbsolute(const std::string& folder) {
     return !folder.empty() && folder.front() == '/';
 }
 
-std::string Trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
-std::vector<std::string> Glob(const std::string& pattern) {
-    std::vector<std::string> paths;
-    glob_t found{};
-    if (glob(pattern.c_str(), 0, nullptr, &found) == 0) {
-        for (size_t i = 0; i < found.gl_pathc; ++i) paths.emplace_back(found.gl_pathv[i]);
-    }
-    globfree(&found);
-    return paths;  // glob sorts its matches, as ldconfig reads them
-}
-
-void ReadLdSoConf(const std::string& path, const std::string& baseFolder, int depth,
-                  std::vector<std::string>& folders) {
-    if (depth > kMaxIncludeDepth) return;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (const auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-        line = Trim(line);
-        if (line.empty()) continue;
-        if (line.rfind("include", 0) == 0 && line.size() > 7 && (line[7] == ' ' || line[7] == '\t')) {
-            std::string pattern = Trim(line.substr(8));
-            if (!IsAbsolute(pattern)) pattern = baseFolder + "/" + pattern;
-            for (const auto& file : Glob(pattern)) ReadLdSoConf(file, baseFolder, depth + 1, folders);
-            continue;
-        }
-        if (line.rfind("hwcap", 0) == 0) continue;  // an old ldconfig directive, not a folder
-        // A folder line may carry a library-type suffix ("=libc6"); the folder is before it.
-        if (const auto eq = line.find('='); eq != std::string::npos) line = Trim(line.substr(0, eq));
-        if (IsAbsolute(line)) folders.push_back(line);
-    }
-}
-
-void AddUnique(std::vector<std::string>& list, std::set<std::string>& seen, const std::string& folder) {
-    if (seen.insert(folder).second) list.push_back(folder);
-}
-
 }  // namespace
 
-std::vector<std::string> SystemLibraryFolders(const std::string& ldSoConfPath) {
-    std::vector<std::string> listed;
-    const std::string baseFolder = fs::path(ldSoConfPath).parent_path().string();
-    ReadLdSoConf(ldSoConfPath, baseFolder, 0, listed);
-
-    std::vector<std::string> folders;
-    std::set<std::string> seen;
-    for (const auto& folder : listed) AddUnique(folders, seen, folder);
-    const std::string arch = PAKUTO_LIBRARY_ARCHITECTURE;
-    if (!arch.empty()) {
-        AddUnique(folders, seen, "/lib/" + arch);
-        AddUnique(folders, seen, "/usr/lib/" + arch);
-    }
-    AddUnique(folders, seen, "/lib");
-    AddUnique(folders, seen, "/usr/lib");
-    return folders;
-}
-
 std::vector<std::string> SystemLibraryFolders() {
-    return SystemLibraryFolders("/etc/ld.so.conf");
+    const std::string arch = PAKUTO_LIBRARY_ARCHITECTURE;
+    if (arch.empty()) return {"/usr/local/lib", "/usr/lib", "/lib"};
+    return {"/usr/local/lib", "/usr/lib/" + arch, "/usr/lib", "/lib/" + arch, "/lib"};
 }
 
 LibrarySearchPlaces CurrentSearchPlaces() {
@@ -140,10 +75,6 @@ std::string FindArchiverLibrary(const LibrarySearchPlaces& places) {
         if (IsUsableLibraryFile(candidate)) return candidate;
     }
     return {};
-}
-
-std::string FindArchiverLibrary() {
-    return FindArchiverLibrary(CurrentSearchPlaces());
 }
 
 }  // namespace mSevenZip32APIs

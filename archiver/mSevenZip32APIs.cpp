@@ -75,12 +75,6 @@ void SetArchiverLibraryPath(const std::string& path) {
     binding.entry = nullptr;
 }
 
-std::string ArchiverLibraryPath() {
-    Binding& binding = TheBinding();
-    std::lock_guard lock(binding.mutex);
-    return binding.path;
-}
-
 int32_t SevenZip(void* owner, const char* command, char* output, int32_t outputSize) {
     SevenZipEntry entry = nullptr;
     std::string reason;

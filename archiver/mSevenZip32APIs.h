@@ -44,12 +44,11 @@ struct LibrarySearchPlaces {
 // programs, as the loader ignores it), and SystemLibraryFolders().
 LibrarySearchPlaces CurrentSearchPlaces();
 
-// The loader's system folders: those listed by /etc/ld.so.conf (following its "include" lines), then the
-// built-in defaults (/lib/<arch>, /usr/lib/<arch>, /lib, /usr/lib). Relative entries are dropped.
+// The platform's standard library folders, in this order: /usr/local/lib, /usr/lib/<multiarch>,
+// /usr/lib, /lib/<multiarch>, /lib (the multiarch ones where the build names an architecture). The
+// install puts the library in ../lib beside the executable; these cover a library installed by the
+// system's packages.
 std::vector<std::string> SystemLibraryFolders();
-
-// The same, read from the given configuration file (for tests and other roots).
-std::vector<std::string> SystemLibraryFolders(const std::string& ldSoConfPath);
 
 // True when path names an existing regular file (symbolic links followed) that is readable and whose
 // name does not start with '.' (hidden). Folders, devices, FIFOs and sockets never count.
@@ -60,15 +59,9 @@ bool IsUsableLibraryFile(const std::string& path);
 // passed over and the search goes on.
 std::string FindArchiverLibrary(const LibrarySearchPlaces& places);
 
-// FindArchiverLibrary(CurrentSearchPlaces()).
-std::string FindArchiverLibrary();
-
 // Sets the file the next SevenZip() call binds. Setting a different path than the one bound drops that
 // binding (the old library stays mapped; it is only no longer called). An empty path unbinds.
 void SetArchiverLibraryPath(const std::string& path);
-
-// The path set last (empty when none).
-std::string ArchiverLibraryPath();
 
 // Runs one command through the library's ::SevenZip (same signature; see sevenzip32.h for the command
 // grammar, the result codes and the output-buffer rules). Binds on first use from the path set with

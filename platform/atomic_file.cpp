@@ -6,11 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <random>
+#include <vector>
+
+#include "parent_folder.h"
 
 namespace {
 
@@ -74,11 +78,22 @@ bool ResolveTarget(const std::string& path, std::string& target) {
     return true;
 }
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
+bool InGroup(gid_t group) {
+    if (group == ::getegid()) return true;
+    const int count = ::getgroups(0, nullptr);
+    if (count <= 0) return false;
+    std::vector<gid_t> groups(static_cast<size_t>(count));
+    const int got = ::getgroups(count, groups.data());
+    return got > 0 && std::find(groups.begin(), groups.begin() + got, group) != groups.begin() + got;
+}
+
+// Whether the file's mode lets this process write it: the owner's write bit when the file is ours, the
+// group's when we are in its group, the others' otherwise. The privileged user is held to the same
+// bits (access() would say yes to it for every file), so a file made read-only stays as it is.
+bool ModeAllowsWriting(const struct stat& st) {
+    if (st.st_uid == ::geteuid()) return (st.st_mode & S_IWUSR) != 0;
+    if (InGroup(st.st_gid)) return (st.st_mode & S_IWGRP) != 0;
+    return (st.st_mode & S_IWOTH) != 0;
 }
 
 // Creates a new, empty temporary file beside `target`, named so that it is hidden and recognisably ours.
@@ -137,7 +152,8 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content) {
 
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
-    if (exists && (!S_ISREG(old.st_mode) || ::access(target.c_str(), W_OK) != 0)) return false;
+    if (exists && (!S_ISREG(old.st_mode) || !ModeAllowsWriting(old) || ::access(target.c_str(), W_OK) != 0))
+        return false;
 
     std::string temp_name;
     Fd fd(CreateTemp(target, 0666, temp_name));
@@ -161,7 +177,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content) {
     temp.Release();
 
     // Make the rename itself durable; the new content is in place whether or not this succeeds.
-    Fd folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Fd folder(::open(ParentFolder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() >= 0) (void)::fsync(folder.get());
     return true;
 }

@@ -19,6 +19,8 @@ FileReadStatus ReadWholeFile(const std::string& path, size_t max_bytes, std::str
 // old or the new content, never a mix, even after a crash: writes a temporary file in the same folder,
 // flushes it to disk, renames it over the target and flushes the folder. A symbolic link is followed
 // and its target replaced; the link stays. An existing file keeps its permission bits (and, where
-// allowed, its owner); a new one gets 0666 less the umask. Refuses an existing file that we may not
-// write. Result false on any failure, with the target untouched and the temporary file removed.
+// allowed, its owner); a new one gets 0666 less the umask. Refuses an existing file whose mode bits do
+// not let us write it (as owner, group member or other; the privileged user too), or that the system
+// refuses to let us write. Result false on any failure, with the target untouched and the temporary file
+// removed.
 bool ReplaceFileAtomically(const std::string& path, std::string_view content);

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "parent_folder.h"
+
 namespace {
 
 // When the executable file is removed or replaced while the program runs (a package upgrade), the
@@ -39,10 +41,7 @@ std::string ExecutablePath() {
 
 std::string ExecutableFolder() {
     const std::string path = ExecutablePath();
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return {};
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
+    return path.empty() ? std::string() : ParentFolder(path);
 }
 
 std::string ExecutableBaseName() {

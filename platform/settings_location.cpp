@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "parent_folder.h"
+
 namespace {
 
 bool IsFolder(const std::string& path) {
@@ -27,12 +29,6 @@ std::string ConfigHome() {
     return {};
 }
 
-std::string ParentOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return {};
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 }  // namespace
 
 std::string SettingsFileLocation(const std::string& exeFolder, const std::string& baseName) {
@@ -46,8 +42,7 @@ std::string SettingsFileLocation(const std::string& exeFolder, const std::string
 }
 
 bool PrepareSettingsFolder(const std::string& settingsFile) {
-    const std::string folder = ParentOf(settingsFile);
-    if (folder.empty()) return false;
+    const std::string folder = ParentFolder(settingsFile);
     if (IsFolder(folder)) return true;
     if (!PrepareSettingsFolder(folder)) return false;
     return (mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) && IsFolder(folder);

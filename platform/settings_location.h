@@ -10,7 +10,9 @@
 #include <string>
 
 // The settings file for an executable in `exeFolder` named `baseName`. Reads the environment and the
-// file system; creates nothing. Empty when neither place can be named (no HOME, no XDG_CONFIG_HOME).
+// file system; creates nothing. When the per-user folder cannot be named (neither HOME nor
+// XDG_CONFIG_HOME holds an absolute path), the file beside the executable, even if that folder is not
+// writable. Empty only when `exeFolder` or `baseName` is empty.
 std::string SettingsFileLocation(const std::string& exeFolder, const std::string& baseName);
 
 // Makes sure the folder that will hold `settingsFile` exists, creating the per-user folders with mode
