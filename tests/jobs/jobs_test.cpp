@@ -69,11 +69,14 @@ TEST_F(Jobs, ArchiveNamesAreFree) {
         {{}, ".profile", ".zip", ".profile.zip"},
         {{"a.7z"}, "a.txt", ".7z", "a (2).7z"},
         {{"f.zip"}, "f", ".zip", "f (2).zip", true},
+        {{"a.zip/"}, "a.txt", ".zip", "a (2).zip"},
+        {{}, "f", "", "f (2)", true},
     };
     for (const NameRow& row : rows) {
         SCOPED_TRACE(row.source + " -> " + row.archive);
         ts::TempDir d;
-        for (const std::string& name : row.taken) ts::WriteFile(d / name, "taken " + name);
+        for (const std::string& name : row.taken)
+            name.ends_with('/') ? ts::MakeDir(d / name) : ts::WriteFile(d / name, "taken " + name);
         Window w;
         w.extension = row.extension;
         if (row.folder) {
@@ -85,7 +88,11 @@ TEST_F(Jobs, ArchiveNamesAreFree) {
             mMain::CompressFile(w, kPrefix, d / row.source, d.path());
         }
         EXPECT_TRUE(w.AllLinesAre("[OK]"));
-        for (const std::string& name : row.taken) EXPECT_EQ(ts::ReadFile(d / name), "taken " + name);
+        for (const std::string& name : row.taken) {
+            if (!name.ends_with('/')) {
+                EXPECT_EQ(ts::ReadFile(d / name), "taken " + name);
+            }
+        }
         EXPECT_EQ(ts::ReadZip(d / row.archive).Names(),
                   std::vector<std::string>{row.folder ? "inside" : row.source});
         EXPECT_EQ(ts::Tree(d.path()).size(), row.taken.size() + (row.folder ? 3 : 2));
@@ -257,6 +264,21 @@ TEST_F(Jobs, FileDeletedOnlyWhenAskedAndArchived) {
         EXPECT_EQ(!ts::Exists(d / "f.txt"), row.gone);
         EXPECT_EQ(ts::Exists(out + "/f.zip"), row.writableDest);
     }
+}
+
+// A dropped link to a file is archived with the file's content under the link's name; the delete
+// box removes the link, never the file it points to.
+TEST_F(Jobs, LinkArchivedAsItsFileAndOnlyTheLinkDeleted) {
+    Make("f.txt", "content");
+    symlink("f.txt", (D + "/lf").c_str());
+    window.deleteState = 1;
+    mMain::CompressFile(window, kPrefix, D + "/lf", D);
+    EXPECT_TRUE(window.AllLinesAre("[OK]"));
+    const ts::ZipReport zip = ts::ReadZip(D + "/lf.zip");
+    ASSERT_EQ(zip.Names(), std::vector<std::string>{"lf"});
+    EXPECT_EQ(zip.entries[0].content, "content");
+    EXPECT_FALSE(ts::Exists(D + "/lf"));
+    EXPECT_EQ(ts::ReadFile(D + "/f.txt"), "content");
 }
 
 // An entry over 4 GiB (a sparse file) is archived with its 64-bit size and CRC, and then deleted.

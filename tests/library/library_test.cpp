@@ -179,6 +179,9 @@ TEST(Library, WalkNeverOpensOrFollows) {
     mkfifo((t.S + "/pipe").c_str(), 0666);
     symlink("sub", (t.S + "/tosub").c_str());
     symlink("nowhere", (t.S + "/dangling").c_str());
+    symlink("x.txt", (t.S + "/alink").c_str());
+    symlink("/etc", (t.S + "/etclink").c_str());
+    ts::WriteFile(t.S + "/.notes.pakuto-tmp-abc123", "mine");
     EXPECT_EQ(ts::InChild([&] { return Zip(t.Prefix() + "-ir!*"); }), SEVENZIP_OK);
     const ts::ZipReport zip = ts::ReadZip(t.A);
     EXPECT_TRUE(zip.ok);
@@ -191,10 +194,30 @@ TEST(Library, WalkNeverOpensOrFollows) {
         EXPECT_EQ(e->content, target);
     }
     EXPECT_TRUE(zip.Find("sub/z.txt") != nullptr && zip.Find("x.txt") != nullptr);
+    EXPECT_EQ(zip.Find("etclink/hostname"), nullptr);
+    ASSERT_NE(zip.Find("alink"), nullptr);
+    EXPECT_TRUE(S_ISREG(zip.Find("alink")->mode) && zip.Find("alink")->content == "data of x.txt");
+    ASSERT_NE(zip.Find(".notes.pakuto-tmp-abc123"), nullptr);
+    Tree v;
+    symlink("/etc", (v.S + "/etclink").c_str());
+    EXPECT_GT(Zip(v.Prefix() + "etclink/hostname"), 0);
+    EXPECT_TRUE(v.OutHolds(false));
     Tree u;
     mkfifo((u.S + "/pipe").c_str(), 0666);
     EXPECT_GT(ts::InChild([&] { return Zip(u.Prefix() + "pipe"); }), 0);
     EXPECT_TRUE(u.OutHolds(false));
+}
+
+// An archive is readable by nobody who could not read what it holds.
+TEST(Library, ArchiveKeepsItsSourcesPrivate) {
+    for (const bool secret : {false, true}) {
+        Tree t;
+        if (secret) chmod((t.S + "/sub/z.txt").c_str(), 0600);
+        ASSERT_EQ(Zip(t.Prefix() + "-ir!*"), SEVENZIP_OK);
+        struct stat st {};
+        ASSERT_EQ(stat(t.A.c_str(), &st), 0);
+        EXPECT_EQ((st.st_mode & 0044) == 0, secret) << std::oct << st.st_mode;
+    }
 }
 
 // A run killed while writing leaves its sources and at most its temporary file; a later run over the
