@@ -125,16 +125,19 @@ struct WriteRow {
     unsigned fileMode, folderMode;
     const char *section, *key, *value;
     bool written;
+    bool unprivileged = true;
 };
 
-// Each write, made by an unprivileged user so permission bits apply: the file ends new and whole with
-// its permission bits, or exactly as it was; no temporary file is left either way.
+// Each write, made by an unprivileged user so permission bits apply (one row by the caller itself,
+// who may be root): the file ends new and whole with its permission bits, or exactly as it was; no
+// temporary file is left either way.
 TEST(Settings, WritesAreWholeOrNothing) {
     const WriteRow rows[] = {
         {"plain", 0640, 0777, "Main", "Delete", "1", true},
         {"new section", 0666, 0777, "Other", "Key", "v", true},
         {"unreadable file", 0200, 0777, "Main", "Delete", "1", false},
         {"read-only file", 0444, 0777, "Main", "Delete", "1", false},
+        {"read-only file, own user (root too)", 0444, 0777, "Main", "Delete", "1", false, false},
         {"read-only folder", 0666, 0555, "Main", "Delete", "1", false},
         {"line break in value", 0666, 0777, "Main", "Delete", "1\r\n[X]", false},
         {"line break in key", 0666, 0777, "Main", "a\nb", "1", false},
@@ -154,7 +157,7 @@ TEST(Settings, WritesAreWholeOrNothing) {
                 chmod(folder.c_str(), row.folderMode);
                 return WriteProfileString(row.section, row.key, row.value, path) ? 1 : 0;
             },
-            true);
+            row.unprivileged);
         EXPECT_EQ(result, row.written ? 1 : 0);
         struct stat st {};
         EXPECT_EQ(lstat(path.c_str(), &st), 0);
