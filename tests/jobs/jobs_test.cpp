@@ -266,8 +266,8 @@ TEST_F(Jobs, FileDeletedOnlyWhenAskedAndArchived) {
     }
 }
 
-// A dropped link to a file is archived with the file's content under the link's name; the delete
-// box removes the link, never the file it points to.
+// A dropped link is archived as what it points to, under its own name (a file link with its content, a
+// folder link with the folder's tree); the delete box removes the link, never the file it points to.
 TEST_F(Jobs, LinkArchivedAsItsFileAndOnlyTheLinkDeleted) {
     Make("f.txt", "content");
     symlink("f.txt", (D + "/lf").c_str());
@@ -279,6 +279,12 @@ TEST_F(Jobs, LinkArchivedAsItsFileAndOnlyTheLinkDeleted) {
     EXPECT_EQ(zip.entries[0].content, "content");
     EXPECT_FALSE(ts::Exists(D + "/lf"));
     EXPECT_EQ(ts::ReadFile(D + "/f.txt"), "content");
+    ts::MakeDir(D + "/d");
+    Make("d/in.txt", "inside");
+    symlink("d", (D + "/ld").c_str());
+    window.deleteState = 0;
+    mMain::CompressFolder(window, kPrefix, D + "/ld");
+    EXPECT_EQ(ts::ReadZip(D + "/ld.zip").Names(), std::vector<std::string>{"in.txt"});
 }
 
 // An entry over 4 GiB (a sparse file) is archived with its 64-bit size and CRC, and then deleted.
