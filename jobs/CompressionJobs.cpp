@@ -1,9 +1,7 @@
 // CompressionJobs.cpp - the three compression jobs: one file, one whole folder, each file of a tree.
 #include "CompressionJobs.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <functional>
 #include <optional>
@@ -14,6 +12,7 @@
 #include "CompactPath.h"
 #include "PathText.h"
 #include "SourceSnapshot.h"
+#include "atomic_file.h"
 #include "mSevenZip32APIs.h"
 
 namespace mMain {
@@ -60,21 +59,13 @@ bool IsFileSystemRoot(const std::string& folder) {
            st.st_ino == root.st_ino;
 }
 
-// The library flushes an archive's data before publishing its name but not the folder holding the
-// name; before a source goes, the name must be on disk too.
-bool FlushFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool flushed = ::fsync(fd) == 0;
-    ::close(fd);
-    return flushed;
-}
-
 // What the archive holds, when the delete box asks for deletion and the archive reads back whole;
 // its folder is flushed first. nullopt means nothing is deleted.
 std::optional<ArchiveIndex> IndexBeforeDeleting(const JobWindow& window, const std::string& archive) {
     if (window.DeleteState() != kDeleteChecked) return std::nullopt;
     std::optional<ArchiveIndex> index = ReadArchiveIndex(archive);
+    // The library flushes an archive's data before publishing its name but not the folder holding the
+    // name; before a source goes, the name must be on disk too.
     if (!index || !FlushFolder(GetParentFolderName(archive))) return std::nullopt;
     return index;
 }

@@ -177,7 +177,11 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content) {
     temp.Release();
 
     // Make the rename itself durable; the new content is in place whether or not this succeeds.
-    Fd folder(::open(ParentFolder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() >= 0) (void)::fsync(folder.get());
+    (void)FlushFolder(ParentFolder(target));
     return true;
+}
+
+bool FlushFolder(const std::string& folder) {
+    Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.get() >= 0 && ::fsync(fd.get()) == 0;
 }

@@ -1,4 +1,5 @@
-// atomic_file.h - internal: reading a small file whole, and replacing a file's content atomically.
+// atomic_file.h - reading a small file whole, replacing a file's content atomically, and making a
+// folder's names durable.
 #pragma once
 
 #include <cstddef>
@@ -24,3 +25,7 @@ FileReadStatus ReadWholeFile(const std::string& path, size_t max_bytes, std::str
 // refuses to let us write. Result false on any failure, with the target untouched and the temporary file
 // removed.
 bool ReplaceFileAtomically(const std::string& path, std::string_view content);
+
+// Flushes the folder `folder` itself to disk, so that names just created or renamed in it survive a
+// crash. False when the folder cannot be opened or flushed.
+bool FlushFolder(const std::string& folder);
