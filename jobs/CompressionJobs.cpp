@@ -128,12 +128,8 @@ void CompressOneFile(JobWindow& window, const std::string& commandPrefix, const 
 int RunArchiver(JobWindow& window, const std::string& command) {
     std::vector<char> output(kArchiverOutputSize, '\0');
     DisabledWindow disabled(window);
-    try {
-        return mSevenZip32APIs::SevenZip(window.NativeHandle(), command.c_str(), output.data(),
-                                         kArchiverOutputSize);
-    } catch (...) {
-        return mSevenZip32APIs::kArchiverNotBound;
-    }
+    return mSevenZip32APIs::SevenZip(window.NativeHandle(), command.c_str(), output.data(),
+                                     kArchiverOutputSize);
 }
 
 void AddResultLine(JobWindow& window, const std::string& tag, const std::string& path,
