@@ -36,6 +36,7 @@ struct Installation {
 };
 
 // Drops `paths` on the result list as a file manager does, then waits until the dispatch has ended.
+// A second drag offered while the dispatch runs must be refused (the "no drop" cursor).
 bool Drop(frmMain* w, const std::vector<std::string>& paths) {
     QMimeData data;
     QList<QUrl> urls;
@@ -49,10 +50,21 @@ bool Drop(frmMain* w, const std::vector<std::string>& paths) {
     QCoreApplication::sendEvent(target, &enter);
     QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &move);
+    bool busyDragRefused = false;  // probed when the dispatch marks the title busy
+    QObject::connect(
+        w, &QWidget::windowTitleChanged, w,
+        [&] {
+            QDragEnterEvent again(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &again);
+            QDragMoveEvent moveAgain(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &moveAgain);
+            busyDragRefused = w->Dispatching() && !again.isAccepted() && !moveAgain.isAccepted();
+        },
+        Qt::SingleShotConnection);
     QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &drop);
     return drop.isAccepted() &&
-           QTest::qWaitFor([w] { return w->lstResult->count() > 0 && !w->Dispatching(); });
+           QTest::qWaitFor([w] { return w->lstResult->count() > 0 && !w->Dispatching(); }) && busyDragRefused;
 }
 
 }  // namespace
@@ -91,15 +103,19 @@ private slots:
                       "[Main]\nDelete=1\nCompEachFileAtSubFolder=0\nCommandLine=a -tzip -mx=1\n");
         const std::string D = inst.dir / "D";
         for (const char* folder : {"D", "D/f", "D/each", "D/.hidden"}) ts::MakeDir(inst.dir / folder);
-        for (const char* file : {"D/a.txt", "D/b.txt", "D/f/in.txt", "D/each/x.txt"})
+        for (const char* file : {"D/a.txt", "D/b.txt", "D/f/in.txt", "D/each/x.txt", "D/two\nlines"})
             ts::WriteFile(inst.dir / file, file);
         mkfifo((D + "/pipe").c_str(), 0666);
         frmMain* w = inst.Start();
         QVERIFY(w != nullptr);
-        QVERIFY(Drop(w, {D + "/a.txt", D + "/f", D + "/pipe", D + "/gone", D + "/.hidden", "/"}));
-        QCOMPARE(w->lstResult->count(), 3);  // the root gives an [NG] line; the rest are skipped
+        QVERIFY(Drop(
+            w, {D + "/two\nlines", D + "/a.txt", D + "/f", D + "/pipe", D + "/gone", D + "/.hidden", "/"}));
+        QCOMPARE(w->lstResult->count(), 4);  // the root gives an [NG] line; the rest are skipped
         QVERIFY(w->lstResult->item(0)->text().startsWith("[NG]"));
         QVERIFY(w->lstResult->item(1)->text().startsWith("[OK]"));
+        // A name's line break is drawn as one visible character; the archive keeps the exact name.
+        QVERIFY(w->lstResult->item(3)->text().endsWith(QStringLiteral("two\uFFFDlines.zip")));
+        QCOMPARE(ts::ReadZip(D + "/two\nlines.zip").Names(), std::vector<std::string>{"two\nlines"});
         QCOMPARE(ts::ReadZip(D + "/a.zip").Names(), std::vector<std::string>{"a.txt"});
         QCOMPARE(ts::ReadZip(D + "/f.zip").Names(), std::vector<std::string>{"in.txt"});
         QVERIFY(!ts::Exists(D + "/a.txt") && ts::Exists(D + "/b.txt") && ts::Exists(D + "/pipe"));

@@ -21,13 +21,15 @@ struct Window : mMain::JobWindow {
     std::string extension = ".zip";
     int deleteState = 0;
     int archiverCalls = 0;
-    std::vector<std::string> lines;       // in the order the jobs gave them
-    std::function<void()> afterArchiver;  // runs once, when the window is enabled after a call
+    std::vector<std::string> lines;        // in the order the jobs gave them
+    std::function<void()> beforeArchiver;  // runs once, when the window is disabled for a call
+    std::function<void()> afterArchiver;   // runs once, when the window is enabled after a call
     std::string ExtensionText() const override { return extension; }
     int DeleteState() const override { return deleteState; }
     void* NativeHandle() const override { return nullptr; }
     void SetWindowEnabled(bool enabled) override {
         if (!enabled) ++archiverCalls;
+        if (!enabled && beforeArchiver) std::exchange(beforeArchiver, nullptr)();
         if (enabled && afterArchiver) std::exchange(afterArchiver, nullptr)();
     }
     int ResultListWidthTwips() const override { return 1 << 20; }
@@ -57,6 +59,7 @@ struct NameRow {
     std::vector<std::string> taken;
     std::string source, extension, archive;
     bool folder = false;
+    std::string appears = "";  // taken by another process after the name was chosen
 };
 
 TEST_F(Jobs, ArchiveNamesAreFree) {
@@ -71,14 +74,20 @@ TEST_F(Jobs, ArchiveNamesAreFree) {
         {{"f.zip"}, "f", ".zip", "f (2).zip", true},
         {{"a.zip/"}, "a.txt", ".zip", "a (2).zip"},
         {{}, "f", "", "f (2)", true},
+        {{}, "a.txt", ".zip", "a (2).zip", false, "a.zip"},
     };
     for (const NameRow& row : rows) {
         SCOPED_TRACE(row.source + " -> " + row.archive);
         ts::TempDir d;
         for (const std::string& name : row.taken)
             name.ends_with('/') ? ts::MakeDir(d / name) : ts::WriteFile(d / name, "taken " + name);
+        std::vector<std::string> taken = row.taken;
         Window w;
         w.extension = row.extension;
+        if (!row.appears.empty()) {
+            taken.push_back(row.appears);
+            w.beforeArchiver = [&] { ts::WriteFile(d / row.appears, "taken " + row.appears); };
+        }
         if (row.folder) {
             ts::MakeDir(d / row.source);
             ts::WriteFile(d / row.source + "/inside", "inside");
@@ -88,14 +97,14 @@ TEST_F(Jobs, ArchiveNamesAreFree) {
             mMain::CompressFile(w, kPrefix, d / row.source, d.path());
         }
         EXPECT_TRUE(w.AllLinesAre("[OK]"));
-        for (const std::string& name : row.taken) {
+        for (const std::string& name : taken) {
             if (!name.ends_with('/')) {
                 EXPECT_EQ(ts::ReadFile(d / name), "taken " + name);
             }
         }
         EXPECT_EQ(ts::ReadZip(d / row.archive).Names(),
                   std::vector<std::string>{row.folder ? "inside" : row.source});
-        EXPECT_EQ(ts::Tree(d.path()).size(), row.taken.size() + (row.folder ? 3 : 2));
+        EXPECT_EQ(ts::Tree(d.path()).size(), taken.size() + (row.folder ? 3 : 2));
     }
 }
 
@@ -177,7 +186,7 @@ TEST_F(Jobs, OddNamesArchivedExactly) {
 struct DeleteRow {
     const char* what;
     std::function<void(const std::string& folder, const std::string& archive)> meanwhile;
-    std::vector<std::string> left;  // files left in the folder
+    std::vector<std::string> left;  // what is left in the folder
 };
 
 void ReplaceArchive(const std::string& archive, const std::string& name, const std::string& data) {
@@ -202,25 +211,25 @@ TEST_F(Jobs, DeletesOnlyWhatTheArchiveHoldsUnchanged) {
              ts::WriteFile(f + "/sub/b.txt", "longer data of sub/b.txt");
              ts::WriteFile(f + "/new.txt", "new");
          },
-         {"new.txt", "ro.txt", "sub/b.txt"}},
+         {"new.txt", "ro.txt", "sub/", "sub/b.txt"}},
         {"a file is replaced by one of the same size",
          [](const std::string& f, const std::string&) {
              ts::WriteFile(f + "/b.new", "DATA OF SUB/B.TXT");
              rename((f + "/b.new").c_str(), (f + "/sub/b.txt").c_str());
          },
-         {"ro.txt", "sub/b.txt"}},
-        {"the archive lacks a file",
+         {"ro.txt", "sub/", "sub/b.txt"}},
+        {"the archive lacks a file and the empty folder",
          [](const std::string&, const std::string& a) { ReplaceArchive(a, "a.txt", "data of a.txt"); },
-         {"ro.txt", "sub/b.txt"}},
+         {"empty/", "ro.txt", "sub/", "sub/b.txt"}},
         {"the archive holds a file at another size",
          [](const std::string&, const std::string& a) { ReplaceArchive(a, "sub/b.txt", "short"); },
-         {"a.txt", "ro.txt", "sub/b.txt"}},
+         {"a.txt", "empty/", "ro.txt", "sub/", "sub/b.txt"}},
     };
     for (const DeleteRow& row : rows) {
         SCOPED_TRACE(row.what);
         ts::TempDir d;
         const std::string F = d / "F";
-        for (const char* folder : {"F", "F/sub"}) ts::MakeDir(d / folder);
+        for (const char* folder : {"F", "F/sub", "F/empty"}) ts::MakeDir(d / folder);
         for (const char* file : {"a.txt", "sub/b.txt", "ro.txt"})
             ts::WriteFile(F + "/" + file, std::string("data of ") + file);
         chmod((F + "/ro.txt").c_str(), 0444);
@@ -230,10 +239,7 @@ TEST_F(Jobs, DeletesOnlyWhatTheArchiveHoldsUnchanged) {
         w.afterArchiver = [&] { row.meanwhile(F, d / "F.zip"); };
         mMain::CompressFolder(w, kPrefix, F);
         EXPECT_TRUE(w.AllLinesAre("[OK]"));
-        std::vector<std::string> left;
-        for (const std::string& name : ts::Tree(F))
-            if (name.back() != '/') left.push_back(name);
-        EXPECT_EQ(left, row.left);
+        EXPECT_EQ(ts::Tree(F), row.left);
         EXPECT_EQ(ts::ReadFile(d / "F.txt"), "bystander");
     }
 }

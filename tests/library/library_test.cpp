@@ -1,8 +1,10 @@
 // library_test.cpp - the archiver library through its C entry point and its driver: what a command
 // stores and under which names, how bad commands and faults end (a result code, nothing published,
 // nothing existing replaced, no temporary file left), and what a walk must never open or follow.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
@@ -84,18 +86,21 @@ TEST(Library, DriverRunsOneCommand) {
 }
 
 struct ErrorRow {
-    const char* command;  // {A}: the archive, {S}: the source folder with its '/'
+    const char* command;  // {A}: the archive, {S}: the source folder with its '/', {N}: an archive
+                          // name longer than a file system takes
     int result;           // -1: any failure
 };
 
 std::string Fill(std::string text, const Tree& t) {
-    for (const auto& [key, value] : {std::pair{"{A}", t.A}, std::pair{"{S}", t.S + "/"}})
+    const std::string tooLong = t.out + "/" + std::string(252, 'n') + ".zip";
+    for (const auto& [key, value] :
+         {std::pair{"{A}", t.A}, std::pair{"{S}", t.S + "/"}, std::pair{"{N}", tooLong}})
         for (size_t at; (at = text.find(key)) != std::string::npos;) text.replace(at, 3, value);
     return text;
 }
 
-// Every refused command: its result, and no file made. Run as an unprivileged user, so that
-// permission bits apply.
+// Every refused command: its result, no file made, and no source read (a read ends the child with 99).
+// Run as an unprivileged user, so that permission bits apply.
 TEST(Library, RefusedCommandsLeaveNothing) {
     const ErrorRow rows[] = {
         {"a -tzip \"{A} {S} x.txt", SEVENZIP_E_SYNTAX},
@@ -111,6 +116,7 @@ TEST(Library, RefusedCommandsLeaveNothing) {
         {"a -tzip {A}/no/such.zip {S} x.txt", SEVENZIP_E_WRITE},
         {"a -tzip {A} {S} locked.txt", SEVENZIP_E_READ},
         {"a -tzip {A} {S} sealed", SEVENZIP_E_READ},
+        {"a -tzip {N} {S} x.txt", SEVENZIP_E_WRITE},
     };
     for (const ErrorRow& row : rows) {
         Tree t;
@@ -119,7 +125,12 @@ TEST(Library, RefusedCommandsLeaveNothing) {
         ts::WriteFile(t.S + "/locked.txt", "secret");
         chmod((t.S + "/locked.txt").c_str(), 0);
         ts::MakeDir(t.S + "/sealed", 0);
-        const int result = ts::InChild([&] { return Zip(command); }, true);
+        const int result = ts::InChild(
+            [&] {
+                ts::ArmReadHook(t.S, [] { _exit(99); });
+                return Zip(command);
+            },
+            true);
         EXPECT_TRUE(row.result < 0 ? result > 0 : result == row.result) << result;
         EXPECT_TRUE(t.OutHolds(false));
     }
@@ -206,6 +217,32 @@ TEST(Library, WalkNeverOpensOrFollows) {
     mkfifo((u.S + "/pipe").c_str(), 0666);
     EXPECT_GT(ts::InChild([&] { return Zip(u.Prefix() + "pipe"); }), 0);
     EXPECT_TRUE(u.OutHolds(false));
+}
+
+// Times read back as they were set: the extended-time field only where it holds the time exactly (as
+// an unsigned or a signed 32-bit count), the DOS time clamped to its range.
+TEST(Library, TimesReadBackAsSet) {
+    struct TimeRow {
+        time_t mtime;
+        int dosYear;
+        int64_t unixTime;
+    };
+    const TimeRow rows[] = {
+        {1000000000, 2001, 1000000000},
+        {-60, 1980, -1},         // 1969-12-31 23:59 UTC
+        {2222222222, 2040, -1},  // June 2040
+    };
+    for (const TimeRow& row : rows) {
+        SCOPED_TRACE(row.mtime);
+        Tree t;
+        const timespec times[2] = {{row.mtime, 0}, {row.mtime, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, (t.S + "/x.txt").c_str(), times, 0), 0);
+        ASSERT_EQ(Zip(t.Prefix() + "x.txt"), SEVENZIP_OK);
+        const ts::ZipReport zip = ts::ReadZip(t.A);
+        ASSERT_EQ(zip.entries.size(), 1u);
+        EXPECT_EQ(zip.entries[0].dosYear, row.dosYear);
+        EXPECT_EQ(zip.entries[0].unixTime, row.unixTime);
+    }
 }
 
 // An archive is readable by nobody who could not read what it holds.

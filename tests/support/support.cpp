@@ -158,7 +158,7 @@ ZipReport ReadZip(const std::string& archive) {
     report.ok = first == "OK";
     for (std::string name, data; in >> name;) {
         ZipEntry e;
-        in >> e.size >> e.mode >> data;
+        in >> e.size >> e.mode >> data >> e.dosYear >> e.unixTime;
         e.name = FromHex(name);
         e.content = FromHex(data);
         report.entries.push_back(e);

@@ -41,10 +41,12 @@ int Run(const std::vector<std::string>& argv, std::string* output = nullptr, int
 int InChild(const std::function<int()>& step, bool unprivileged = false, int timeoutSeconds = 120);
 
 struct ZipEntry {
-    std::string name;     // the stored name's bytes
-    uint64_t size = 0;    // uncompressed size
-    unsigned mode = 0;    // the Unix mode from the external attributes
-    std::string content;  // the data of entries up to 64 bytes
+    std::string name;       // the stored name's bytes
+    uint64_t size = 0;      // uncompressed size
+    unsigned mode = 0;      // the Unix mode from the external attributes
+    std::string content;    // the data of entries up to 64 bytes
+    int dosYear = 0;        // the year of the DOS date and time
+    int64_t unixTime = -1;  // the extended-time field's modification time as readers take it; -1: none
 };
 struct ZipReport {
     bool ok = false;  // zipfile opened the archive and every CRC checked
