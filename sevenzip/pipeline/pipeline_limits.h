@@ -8,11 +8,14 @@
 namespace sevenzip::detail {
 
 // A large file is cut into pieces that are compressed on different cores and joined into one DEFLATE
-// stream. No match reaches back across a cut, so each cut costs a little size (under a kilobyte on
-// binaries and text alike, measured on the benchmark corpus); pieces are therefore as large as the
-// cores allow: a file is cut into as many equal pieces as there are workers (so one large file still
-// keeps every core busy), but no piece is smaller than kMinPieceSize (cuts in small files cost more
-// than the time they win) and none larger than kMaxPieceSize (which bounds memory).
+// stream. No match reaches back across a cut, and libdeflate chooses its blocks anew on each side, so
+// each cut costs size (1-2 KB on the benchmark corpus's binaries); pieces are therefore as large as the
+// cores and memory allow. A file that fits in the read-ahead budget (see below) is cut into as many
+// equal pieces as there are workers, so one file alone keeps every core busy for the same time; but no
+// piece is smaller than kMinPieceSize (cuts in small files cost more than the time they win). A larger
+// file is cut into pieces of at most kMaxPieceSize (which bounds memory), their count a multiple of the
+// workers, so that a file archived alone ends with every core busy rather than one core working on
+// the last piece while the others wait.
 inline constexpr uint64_t kMinPieceSize = uint64_t{512} << 10;
 inline constexpr uint64_t kMaxPieceSize = uint64_t{4} << 20;
 
@@ -40,11 +43,13 @@ struct PiecePlan {
 
 // How a file of `size` bytes is cut for `workers` worker threads (see above).
 inline PiecePlan planPieces(uint64_t size, unsigned workers) {
-    const uint64_t needed = (size + kMaxPieceSize - 1) / kMaxPieceSize;
-    const uint64_t wanted = std::min<uint64_t>(std::max(workers, 1u), size / kMinPieceSize);
-    const uint64_t count = std::max<uint64_t>({needed, wanted, 1});
+    const uint64_t cores = std::max(workers, 1u);
+    uint64_t count = std::clamp<uint64_t>(size / kMinPieceSize, 1, cores);
+    if (size > readAheadBytes(workers)) {
+        const uint64_t needed = (size + kMaxPieceSize - 1) / kMaxPieceSize;
+        count = (needed + cores - 1) / cores * cores;
+    }
     PiecePlan plan;
-    plan.count = count;
     plan.pieceSize = std::max<uint64_t>(1, (size + count - 1) / count);
     // Rounding up may leave the last piece empty (for example 5 bytes in 4 pieces of 2); recount.
     plan.count = std::max<uint64_t>(1, (size + plan.pieceSize - 1) / plan.pieceSize);
