@@ -12,7 +12,9 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ts {
@@ -22,6 +24,7 @@ std::atomic<WriteFault> armed{WriteFault::None};
 std::function<void()> hook;
 std::string readMarker;
 std::function<void()> readHook;
+std::mutex readHookMutex;  // the library reads a file's pieces on several threads at once
 
 bool Names(int fd, const std::string& marker) {
     char link[4096];
@@ -34,10 +37,11 @@ bool WritesArchive(int fd) {
     return Names(fd, "pakuto-tmp");
 }
 
+// The action runs under the lock, so the other threads' reads of that file wait until it has run.
 void BeforeRead(int fd) {
+    std::lock_guard lock(readHookMutex);
     if (!readHook || !Names(fd, readMarker)) return;
-    const std::function<void()> action = std::move(readHook);
-    readHook = nullptr;
+    const std::function<void()> action = std::exchange(readHook, nullptr);
     action();
 }
 
@@ -69,10 +73,12 @@ void ArmWriteFault(WriteFault fault, std::function<void()> action) {
 }
 
 bool WriteFaultFired() {
+    std::lock_guard lock(readHookMutex);
     return armed.load() == WriteFault::None && !readHook;
 }
 
 void ArmReadHook(const std::string& marker, std::function<void()> action) {
+    std::lock_guard lock(readHookMutex);
     readMarker = marker;
     readHook = std::move(action);
 }
@@ -90,4 +96,3 @@ extern "C" ssize_t pread(int fd, void* data, size_t size, off_t offset) {
     ts::BeforeRead(fd);
     return next(fd, data, size, offset);
 }
-
