@@ -88,6 +88,11 @@ std::optional<std::string> ArchiveUnderFreeName(
     return std::nullopt;
 }
 
+// A regular file, or a link to one: what the file job archives with its content.
+bool IsFileLike(const SourceEntry& entry) {
+    return entry.type == EntryType::File || entry.type == EntryType::FileLink;
+}
+
 bool IsLink(const std::string& path) {
     std::string item = path;
     while (item.size() > 1 && item.back() == '/') item.pop_back();
@@ -103,8 +108,7 @@ void CompressOneFile(JobWindow& window, const std::string& commandPrefix, const 
     const std::string ext = window.ExtensionText();
 
     const SourceSnapshot snapshot = SnapshotFile(file, name);
-    const bool fileLike = !snapshot.entries.empty() && (snapshot.entries.front().type == EntryType::File ||
-                                                        snapshot.entries.front().type == EntryType::FileLink);
+    const bool fileLike = !snapshot.entries.empty() && IsFileLike(snapshot.entries.front());
     if (!fileLike || name.empty() || !IsAbsolute(file) || !IsAbsolute(destFolder) || !UsableExtension(ext)) {
         AddResultLine(window, kNg, source, name);
         return;
@@ -192,8 +196,7 @@ void CompressEachFile(JobWindow& window, const std::string& commandPrefix, const
                 return;
             }
             for (const SourceEntry& entry : listing.entries) {
-                const bool fileLike = entry.type == EntryType::File || entry.type == EntryType::FileLink;
-                if (fileLike && !IsHiddenName(GetFileName(entry.path)))
+                if (IsFileLike(entry) && !IsHiddenName(GetFileName(entry.path)))
                     CompressOneFile(window, commandPrefix, entry.path, destFolder, mayDelete);
             }
         });
