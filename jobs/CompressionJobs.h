@@ -63,7 +63,8 @@ void CompressFolder(JobWindow& window, const std::string& commandPrefix, const s
 // Archives every file of the tree of `folder`, each on its own, into `destFolder`: the subfolders
 // first, depth first, in name order, then the folder's own files in name order. Hidden and system
 // entries are skipped; folders are never deleted. A folder without files gives no line; a folder that
-// cannot be listed gives "[NG]" + its path (with a trailing '/'), and the walk goes on. Each folder is
+// cannot be listed gives "[NG]" + its path (with a trailing '/'), a file listed but out of reach (its
+// path passes the system's limit) "[NG]" + its folder + its name, and the walk goes on. Each folder is
 // listed once. The file-system root is refused with an "[NG]" line, nothing written.
 void CompressEachFile(JobWindow& window, const std::string& commandPrefix, const std::string& folder,
                       const std::string& destFolder);

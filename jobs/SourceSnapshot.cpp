@@ -41,6 +41,23 @@ bool Held(const SourceEntry& entry, const ArchiveIndex& archive) {
     return held != archive.end() && held->second == entry.size;
 }
 
+// The type the listing gives an entry, for one that lstat() cannot reach (its path passes the system's
+// limit, its folder grants no search, it went meanwhile). A link might lead to a file; a type the
+// listing does not know might be a file: both count as files, so the walk reports them.
+EntryType ListedType(unsigned char type) {
+    switch (type) {
+        case DT_DIR:
+            return EntryType::Folder;
+        case DT_FIFO:
+        case DT_SOCK:
+        case DT_CHR:
+        case DT_BLK:
+            return EntryType::Other;
+        default:
+            return EntryType::File;
+    }
+}
+
 FolderListing List(const std::string& folder, const std::string& name) {
     FolderListing listing;
     listing.path = WithTrailingSeparator(folder);
@@ -48,17 +65,23 @@ FolderListing List(const std::string& folder, const std::string& name) {
     DIR* dir = ::opendir(listing.path.c_str());
     if (dir == nullptr) return listing;
     listing.listed = true;
-    std::vector<std::string> names;
+    std::vector<std::pair<std::string, EntryType>> names;
     while (const dirent* item = ::readdir(dir)) {
         const std::string entryName = item->d_name;
-        if (entryName != "." && entryName != "..") names.push_back(entryName);
+        if (entryName != "." && entryName != "..") names.emplace_back(entryName, ListedType(item->d_type));
     }
     ::closedir(dir);
     std::sort(names.begin(), names.end());
-    for (const std::string& entryName : names) {
+    for (const auto& [entryName, listedType] : names) {
         const std::string relative = name.empty() ? entryName : name + "/" + entryName;
-        if (std::optional<SourceEntry> entry = Examine(listing.path + entryName, relative))
-            listing.entries.push_back(std::move(*entry));
+        std::optional<SourceEntry> entry = Examine(listing.path + entryName, relative);
+        if (!entry) {
+            entry.emplace();
+            entry->name = relative;
+            entry->path = listing.path + entryName;
+            entry->type = listedType;
+        }
+        listing.entries.push_back(std::move(*entry));
     }
     return listing;
 }

@@ -54,6 +54,10 @@ struct FolderListing {
     bool listed = false;               // false when the folder could not be listed; `entries` is then empty
     std::vector<SourceEntry> entries;  // "." and ".." left out, sorted bytewise by name
 };
+// An entry the listing names but lstat() cannot reach (its path passes the system's limit, its folder
+// grants no search) stays in `entries` with its name, path and the type the listing gives, a link or
+// an unknown type counting as a File; it has no id, size or times, so it never matches what lstat()
+// shows and nothing is deleted for it.
 
 // Walks the folder tree at `root` (a link there is followed; none below it), listing each folder
 // exactly once. For each folder: `before` gets its listing, then the subfolders `enter` accepts are

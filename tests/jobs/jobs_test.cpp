@@ -124,19 +124,62 @@ TEST_F(Jobs, PerFileWalkOrderAndSkips) {
     EXPECT_EQ(ts::ReadZip(out + "/x.zip").Names(), std::vector<std::string>{"x.txt"});
 }
 
-// A folder of the walk that cannot be listed gives an [NG] line; the walk goes on with the rest.
-TEST_F(Jobs, PerFileWalkReportsUnlistableFolder) {
-    ts::MakeDir(D + "/sealed", 0);
-    Make("a.txt");
-    const int seen = ts::InChild(
-        [&] {
-            mMain::CompressEachFile(window, kPrefix, D, D);
-            const bool ng = window.lines.size() == 2 && window.lines[0].starts_with("[NG]") &&
-                            window.lines[0].find("sealed/") != std::string::npos;
-            return ng && window.lines[1].starts_with("[OK]") ? 0 : 1;
-        },
-        true);
-    EXPECT_EQ(seen, 0);
+// What the per-file walk meets but cannot reach: each gets an [NG] line, in the walk's order, and the
+// walk goes on. `lines` are the tags with how each line ends.
+struct ReachRow {
+    const char* what;
+    std::function<void(const std::string& folder)> build;
+    std::vector<std::string> lines;
+};
+
+// 21 folders of 200-character names, a file in the deepest: its folder's path passes the system's limit.
+void BuildDeepTree(const std::string& folder) {
+    int fd = open(folder.c_str(), O_DIRECTORY);
+    for (int level = 0; level < 21; ++level) {
+        mkdirat(fd, std::string(200, 'd').c_str(), 0777);
+        const int next = openat(fd, std::string(200, 'd').c_str(), O_DIRECTORY);
+        close(fd);
+        fd = next;
+    }
+    close(openat(fd, "deep.txt", O_CREAT | O_WRONLY, 0644));
+    close(fd);
+}
+
+TEST_F(Jobs, PerFileWalkReportsWhatItCannotReach) {
+    const ReachRow rows[] = {
+        {"a folder that cannot be listed",
+         [](const std::string& f) { ts::MakeDir(f + "/sealed", 0); },
+         {"[NG]sealed/", "[OK]a.zip"}},
+        {"a folder listed but not searchable",
+         [](const std::string& f) {
+             ts::MakeDir(f + "/r");
+             ts::WriteFile(f + "/r/f.txt", "f");
+             chmod((f + "/r").c_str(), 0444);
+         },
+         {"[NG]r/f.txt", "[OK]a.zip"}},
+        {"a path past the system's limit",
+         BuildDeepTree,
+         {"[NG]" + std::string(200, 'd') + "/", "[OK]a.zip"}},
+    };
+    for (const ReachRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        ts::TempDir d;
+        row.build(d.path());
+        ts::WriteFile(d / "a.txt", "a");
+        const int seen = ts::InChild(
+            [&] {
+                Window w;
+                mMain::CompressEachFile(w, kPrefix, d.path(), d.path());
+                bool same = w.lines.size() == row.lines.size();
+                for (size_t i = 0; same && i < row.lines.size(); ++i)
+                    same = w.lines[i].starts_with(row.lines[i].substr(0, 4)) &&
+                           w.lines[i].ends_with(row.lines[i].substr(4));
+                return same ? 0 : 1;
+            },
+            true);
+        EXPECT_EQ(seen, 0);
+        ts::Run({"/bin/rm", "-rf", d.path()});
+    }
 }
 
 struct OddRow {
