@@ -18,8 +18,9 @@
 //   no archive for them). Deletion removes a link itself, never what it leads to: a link to a file
 //   goes when the archive holds the file's size under the link's name and the link is unchanged; a
 //   dropped link to a folder goes in whole-folder mode (and nothing of the folder it leads to) only
-//   when the archive holds every file of that folder's tree; in per-file mode through such a link
-//   nothing is deleted, since the files belong to the folder the link leads to;
+//   when the archive reads back holding every file of that folder's tree and the link is unchanged;
+//   in per-file mode through such a link nothing is deleted, since the files belong to the folder the
+//   link leads to;
 // - a name holding '"' cannot be passed to the archiver: the job gives an "[NG]" line without calling it;
 // - paths must be full paths (starting with '/'); a relative one gives an "[NG]" line likewise;
 // - the archive name: the first free one, every existing entry counting as taken; when another

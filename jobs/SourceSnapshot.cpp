@@ -165,9 +165,12 @@ SourceSnapshot SnapshotFile(const std::string& file, const std::string& name) {
 }
 
 bool HoldsEveryFile(const SourceSnapshot& snapshot, const ArchiveIndex& archive) {
-    return std::all_of(
-        snapshot.entries.begin(), snapshot.entries.end(),
-        [&archive](const SourceEntry& entry) { return !IsFileOrLink(entry) || Held(entry, archive); });
+    return std::all_of(snapshot.entries.begin(), snapshot.entries.end(),
+                       [&archive](const SourceEntry& entry) {
+                           // A tree's root (name "") is what the archive stands for, a dropped link to a
+                           // folder too.
+                           return entry.name.empty() || !IsFileOrLink(entry) || Held(entry, archive);
+                       });
 }
 
 bool RemoveIfUnchanged(const SourceEntry& before) {

@@ -76,7 +76,8 @@ struct SourceSnapshot {
 SourceSnapshot SnapshotTree(const std::string& folder);
 SourceSnapshot SnapshotFile(const std::string& file, const std::string& name);
 
-// True when every file and link of the snapshot is held by the archive under its name and size.
+// True when every file and link of the snapshot is held by the archive under its name and size; a
+// tree's root counts as the archive itself, even when it is a link to the folder.
 bool HoldsEveryFile(const SourceSnapshot& snapshot, const ArchiveIndex& archive);
 
 // True when an item has no write permission at all: such items are not deleted (deletion never

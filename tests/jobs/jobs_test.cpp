@@ -316,7 +316,7 @@ TEST_F(Jobs, FileDeletedOnlyWhenAskedAndArchived) {
 }
 
 // A dropped link is archived as what it points to, under its own name (a file link with its content, a
-// folder link with the folder's tree); the delete box removes the link, never the file it points to.
+// folder link with the folder's tree); the delete box removes the link, never what it points to.
 TEST_F(Jobs, LinkArchivedAsItsFileAndOnlyTheLinkDeleted) {
     Make("f.txt", "content");
     symlink("f.txt", (D + "/lf").c_str());
@@ -331,9 +331,10 @@ TEST_F(Jobs, LinkArchivedAsItsFileAndOnlyTheLinkDeleted) {
     ts::MakeDir(D + "/d");
     Make("d/in.txt", "inside");
     symlink("d", (D + "/ld").c_str());
-    window.deleteState = 0;
     mMain::CompressFolder(window, kPrefix, D + "/ld");
     EXPECT_EQ(ts::ReadZip(D + "/ld.zip").Names(), std::vector<std::string>{"in.txt"});
+    EXPECT_FALSE(ts::Exists(D + "/ld"));
+    EXPECT_EQ(ts::ReadFile(D + "/d/in.txt"), "inside");
 }
 
 // An entry over 4 GiB (a sparse file) is archived with its 64-bit size and CRC, and then deleted.
