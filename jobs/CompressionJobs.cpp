@@ -25,8 +25,10 @@ const std::string kNg = "[NG]";
 // The delete box's checked value; grayed (2) does not delete.
 constexpr int kDeleteChecked = 1;
 
-// How often a job chooses a name again when another process takes the chosen one first.
-constexpr int kNameAttempts = 8;
+// How often a job chooses a name at most. Each lost race means another process took a name, so any
+// number of processes racing for names ends well below this; it only bounds a pathological case (a
+// process taking name after name forever).
+constexpr int kNameAttempts = 4096;
 
 // An extension is appended to a name; one that would put the archive into another folder, or that
 // the library's C text could not carry, is not usable.
@@ -70,10 +72,10 @@ std::optional<ArchiveIndex> IndexBeforeDeleting(const JobWindow& window, const s
     return index;
 }
 
-// Runs the command `compose` gives for the first free archive path of `stem` + `ext`. When the
-// library finds that name taken after all (another process took it since it was chosen), the next
-// free one is tried. The archive's path on success; nullopt when the archiver fails or no command
-// can be composed.
+// Runs the command `compose` gives for the first free archive path of `stem` + `ext`. While the
+// library finds the name taken after all and it is taken now (another process took it since it was
+// chosen: a lost race), the next free one is tried. The archive's path on success; nullopt when the
+// archiver fails otherwise or no command can be composed.
 std::optional<std::string> ArchiveUnderFreeName(
     JobWindow& window, const std::string& stem, const std::string& ext,
     const std::function<std::optional<std::string>(const std::string&)>& compose) {
@@ -83,7 +85,7 @@ std::optional<std::string> ArchiveUnderFreeName(
         if (!command) return std::nullopt;
         const int result = RunArchiver(window, *command);
         if (result == 0) return archive;
-        if (result != SEVENZIP_E_EXISTS) return std::nullopt;
+        if (result != SEVENZIP_E_EXISTS || !NameTaken(archive)) return std::nullopt;
     }
     return std::nullopt;
 }

@@ -24,8 +24,9 @@
 // - a name holding '"' cannot be passed to the archiver: the job gives an "[NG]" line without calling it;
 // - paths must be full paths (starting with '/'); a relative one gives an "[NG]" line likewise;
 // - the archive name: the first free one, every existing entry counting as taken; when another
-//   process takes the chosen name before the archive is published, the next free one is tried (a
-//   few times at most), and the result line shows the name used;
+//   process takes the chosen name before the archive is published, the next free one is tried, as
+//   long as such races are lost (bounded only against a pathological case), and the result line shows
+//   the name used;
 // - before deleting anything, the job flushes the archive's folder to disk, so the archive's name
 //   survives a crash that would lose the sources.
 #pragma once

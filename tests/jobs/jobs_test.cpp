@@ -59,8 +59,15 @@ struct NameRow {
     std::vector<std::string> taken;
     std::string source, extension, archive;
     bool folder = false;
-    std::string appears = "";  // taken by another process after the name was chosen
+    std::vector<std::string> appears = {};  // taken by other processes, one after each name chosen
 };
+
+// The names "a.txt" gets, one after the other, when other processes take each name it chooses.
+std::vector<std::string> LostRaces(int count) {
+    std::vector<std::string> names = {"a.zip"};
+    for (int i = 2; i <= count; ++i) names.push_back("a (" + std::to_string(i) + ").zip");
+    return names;
+}
 
 TEST_F(Jobs, ArchiveNamesAreFree) {
     const NameRow rows[] = {
@@ -74,7 +81,8 @@ TEST_F(Jobs, ArchiveNamesAreFree) {
         {{"f.zip"}, "f", ".zip", "f (2).zip", true},
         {{"a.zip/"}, "a.txt", ".zip", "a (2).zip"},
         {{}, "f", "", "f (2)", true},
-        {{}, "a.txt", ".zip", "a (2).zip", false, "a.zip"},
+        {{}, "a.txt", ".zip", "a (2).zip", false, LostRaces(1)},
+        {{}, "a.txt", ".zip", "a (12).zip", false, LostRaces(11)},
     };
     for (const NameRow& row : rows) {
         SCOPED_TRACE(row.source + " -> " + row.archive);
@@ -84,10 +92,13 @@ TEST_F(Jobs, ArchiveNamesAreFree) {
         std::vector<std::string> taken = row.taken;
         Window w;
         w.extension = row.extension;
-        if (!row.appears.empty()) {
-            taken.push_back(row.appears);
-            w.beforeArchiver = [&] { ts::WriteFile(d / row.appears, "taken " + row.appears); };
-        }
+        taken.insert(taken.end(), row.appears.begin(), row.appears.end());
+        size_t raced = 0;
+        std::function<void()> race = [&] {
+            ts::WriteFile(d / row.appears[raced], "taken " + row.appears[raced]);
+            if (++raced < row.appears.size()) w.beforeArchiver = race;
+        };
+        if (!row.appears.empty()) w.beforeArchiver = race;
         if (row.folder) {
             ts::MakeDir(d / row.source);
             ts::WriteFile(d / row.source + "/inside", "inside");
