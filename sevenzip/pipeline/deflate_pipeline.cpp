@@ -210,7 +210,7 @@ struct DeflatePipeline::Impl {
         const bool single = file.pieceCount == 1;
         const bool lastPiece = task.piece + 1 == file.pieceCount;
 
-        if (single && level == 0) {
+        if (level == 0) {  // every piece of every file goes out as it was read
             result.piece.bytes = std::move(buffer);
             result.piece.stored = true;
             return result;

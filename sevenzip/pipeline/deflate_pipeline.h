@@ -8,8 +8,8 @@
 // Work that fits in one piece runs on the caller's thread alone. Memory stays bounded whatever the
 // file sizes: only a fixed number of pieces is in flight at any time.
 //
-// Levels: -mx=0 stores (a file of one piece is delivered raw; a larger one as DEFLATE stored blocks);
-// -mx=1..9 map to libdeflate's levels, -mx=9 to its near-optimal level 10.
+// Levels: -mx=0 stores (every piece is delivered raw, for the Stored method); -mx=1..9 map to
+// libdeflate's levels, -mx=9 to its near-optimal level 10.
 //
 // Reading is the pipeline's job, and with it the promise that an archive holds every file exactly:
 // each file is opened without blocking (a FIFO or device is refused, never read) and without following
@@ -40,7 +40,8 @@ struct CompressionOptions {
 
 struct Piece {
     std::vector<uint8_t> bytes;  // DEFLATE bytes of this piece, or the raw content when stored
-    bool stored = false;         // true only for a file delivered as one piece: bytes are the content
+    bool stored = false;         // bytes are the content: every piece at -mx=0, or a one-piece file
+                                 // that does not shrink; the same for all pieces of one file
     bool last = false;           // the file's last piece; the next call moves on to the next file
     uint32_t crc = 0;            // CRC-32 of the whole file's content; set on the last piece
     uint64_t rawSize = 0;        // the whole file's size in bytes; set on the last piece

@@ -64,29 +64,30 @@ struct CentralRecord {
     uint64_t localOffset = 0;
 };
 
-// Replaces the 32-bit fields that hold 0xFFFFFFFF by the values of the ZIP64 extra field, in its order.
-void applyZip64(const uint8_t* extra, size_t length, CentralRecord& record, bool sizeMax, bool compressedMax,
-                bool offsetMax) {
-    size_t at = 0;
-    while (at + 4 <= length) {
+// Takes the 64-bit values of a ZIP64 extra field. Readers differ in how they match its values to the
+// 32-bit fields that hold 0xFFFFFFFF (Info-ZIP's unzip mistakes them after an entry of exactly
+// 0xFFFFFFFF bytes), so only the layout every reader agrees on passes: no ZIP64 field and no
+// 0xFFFFFFFF, or a ZIP64 field holding every value of the header (central: uncompressed size,
+// compressed size, local header offset; local: both sizes) with 0xFFFFFFFF in each of their 32-bit
+// fields.
+void applyZip64(const uint8_t* extra, size_t length, CentralRecord& record, bool central) {
+    uint64_t* values[3] = {&record.size, &record.compressedSize, &record.localOffset};
+    const size_t count = central ? 3 : 2;
+    const bool anyMax = std::any_of(values, values + count, [](const uint64_t* v) { return *v == kLimit32; });
+    for (size_t at = 0; at + 4 <= length;) {
         const uint16_t id = le16(extra + at);
         const uint16_t size = le16(extra + at + 2);
         if (at + 4 + size > length) mismatch("an extra field of " + record.name + " overruns its header");
         if (id == 0x0001) {
-            size_t field = at + 4;
-            const auto take = [&](uint64_t& value) {
-                if (field + 8 > at + 4 + size) mismatch("the ZIP64 field of " + record.name + " is short");
-                value = le64(extra + field);
-                field += 8;
-            };
-            if (sizeMax) take(record.size);
-            if (compressedMax) take(record.compressedSize);
-            if (offsetMax) take(record.localOffset);
+            if (size < 8 * count ||
+                !std::all_of(values, values + count, [](const uint64_t* v) { return *v == kLimit32; }))
+                mismatch("the ZIP64 field of " + record.name + " does not hold every value of its header");
+            for (size_t i = 0; i < count; ++i) *values[i] = le64(extra + at + 4 + 8 * i);
             return;
         }
         at += 4 + size;
     }
-    if (sizeMax || compressedMax || offsetMax) mismatch("the ZIP64 field of " + record.name + " is missing");
+    if (anyMax) mismatch("the ZIP64 field of " + record.name + " is missing");
 }
 
 uint32_t storedCrc(int fd, uint64_t offset, uint64_t size) {
@@ -248,8 +249,7 @@ void verifyArchive(int fd, const std::vector<ExpectedEntry>& expected) {
         record.compressedSize = le32(h + 20);
         record.size = le32(h + 24);
         record.localOffset = le32(h + 42);
-        applyZip64(h + 46 + nameLength, extraLength, record, record.size == kLimit32,
-                   record.compressedSize == kLimit32, record.localOffset == kLimit32);
+        applyZip64(h + 46 + nameLength, extraLength, record, true);
         at += 46 + nameLength + extraLength + commentLength;
 
         if (record.name != want.name)
@@ -272,8 +272,7 @@ void verifyArchive(int fd, const std::vector<ExpectedEntry>& expected) {
         CentralRecord localRecord = record;
         localRecord.size = le32(local.data() + 22);
         localRecord.compressedSize = le32(local.data() + 18);
-        applyZip64(localTail.data() + localName, localExtra, localRecord, localRecord.size == kLimit32,
-                   localRecord.compressedSize == kLimit32, false);
+        applyZip64(localTail.data() + localName, localExtra, localRecord, false);
         if (localRecord.size != record.size || localRecord.compressedSize != record.compressedSize)
             mismatch(want.name + ": the local header records other sizes");
         const uint64_t dataOffset = record.localOffset + 30 + localName + localExtra;

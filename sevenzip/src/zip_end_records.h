@@ -1,21 +1,23 @@
-// zip_end_records.h - corrections made to minizip's output after it closes the archive, where its
-// records would mislead readers. Both work on the finished file through its descriptor.
+// zip_end_records.h - the central directory and end records, rewritten after minizip closes the archive
+// where its records would mislead readers.
 #pragma once
 
 #include <cstdint>
 
 namespace sevenzip {
 
-// With 65535 entries or more in an archive whose central directory starts below 4 GiB, minizip writes a
-// bare end record whose count field cannot hold the count (unzip then rejects the archive). This
-// replaces it by a ZIP64 end record, its locator and an end record that points to them; size is the
-// file's size before and after. Does nothing when the ZIP64 records are already there. Returns false on
-// a read or write error.
-bool addZip64EndRecords(int fd, uint64_t& size, uint64_t entryCount);
-
-// minizip records every entry that has a ZIP64 field as made by MS-DOS (version 4.5, host 0), and readers
-// then ignore the Unix mode in its external attributes. This sets the host of every central header back
-// to Unix (3). Returns false on a read or write error or a malformed central directory.
-bool restoreUnixOrigin(int fd, uint64_t size);
+// Rewrites the central directory and the end records of the finished archive through its descriptor;
+// size is the file's size before and after, entryCount the entries written. What changes:
+// - Every central header is marked as made on Unix (3): minizip marks each entry with a ZIP64 field as
+//   made by MS-DOS, and readers then ignore the Unix mode in its external attributes.
+// - A central header whose uncompressed size, compressed size or local header offset is 0xFFFFFFFF or
+//   more gets 0xFFFFFFFF in all three 32-bit fields and all three values, in that order, in its ZIP64
+//   field. minizip lists only the values that need it, and Info-ZIP's unzip, after an entry whose size
+//   is exactly 0xFFFFFFFF, takes the next entry's lone offset for a size and rejects the archive.
+// - The ZIP64 end record and its locator are written whenever the entry count, the directory's size or
+//   its offset does not fit the end record (minizip writes a bare end record for 65535 entries or more
+//   in a directory below 4 GiB, which unzip rejects).
+// Returns false on a read or write error or a malformed central directory.
+bool rewriteDirectory(int fd, uint64_t& size, uint64_t entryCount);
 
 }  // namespace sevenzip

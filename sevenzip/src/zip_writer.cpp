@@ -8,6 +8,7 @@
 
 #include <zlib.h>
 
+#include "byte_order.h"
 #include "failure.h"
 #include "file_io.h"
 #include "sevenzip32.h"
@@ -134,10 +135,11 @@ std::vector<uint8_t> timestampField(int64_t seconds) {
 
 }  // namespace
 
-bool needsZip64Header(uint64_t rawSize) {
-    // DEFLATE can grow incompressible data by a few bytes per block; a margin of 1/256 plus 1 MiB
-    // covers that with room to spare.
-    return rawSize + rawSize / 256 + (1u << 20) >= kLimit32;
+bool needsZip64Header(uint64_t rawSize, bool stored) {
+    // Stored data is the content itself. DEFLATE can grow incompressible data by a few bytes per block;
+    // a margin of 1/256 plus 1 MiB covers that with room to spare.
+    const uint64_t bound = stored ? rawSize : rawSize + rawSize / 256 + (1u << 20);
+    return bound >= kLimit32;
 }
 
 struct ZipWriter::Impl {
@@ -149,6 +151,8 @@ struct ZipWriter::Impl {
     bool entryOpen = false;
     bool entryZip64 = false;
     uint64_t entryCompressed = 0;
+    uint64_t entryLocalHeader = 0;  // file offsets of the entry's local header and of its ZIP64 field
+    uint64_t entryZip64Field = 0;
     std::string entryName;
 
     [[noreturn]] void fail(const std::string& what) const {
@@ -166,6 +170,9 @@ struct ZipWriter::Impl {
         if (name.size() > 0xFFFF)
             throw Failure(SEVENZIP_E_WRITE, "name too long for a ZIP entry: " + entry.name);
         const uLong versionMadeBy = (3u << 8) | 20u;  // Unix, ZIP 2.0
+        // minizip writes the local ZIP64 field after the name and the caller's extra fields.
+        entryLocalHeader = stream.position;
+        entryZip64Field = entryLocalHeader + 30 + name.size() + extra.size();
         const int result = zipOpenNewFileInZip4_64(
             zip, name.c_str(), &info, extra.empty() ? nullptr : extra.data(), static_cast<uInt>(extra.size()),
             extra.empty() ? nullptr : extra.data(), static_cast<uInt>(extra.size()), nullptr, method,
@@ -195,6 +202,21 @@ struct ZipWriter::Impl {
     void close(uint64_t rawSize, uint32_t crc) {
         entryOpen = false;
         if (zipCloseFileInZipRaw64(zip, rawSize, crc) != ZIP_OK) fail("cannot close entry " + entryName);
+        if (entryZip64) writeLocalZip64(rawSize);
+    }
+
+    // A local header opened with a ZIP64 field gets both sizes there and 0xFFFFFFFF in both 32-bit
+    // fields, whatever the sizes turned out to be: minizip fills the field only when the uncompressed
+    // size passes 4 GiB, leaving zeros where only the compressed size does.
+    void writeLocalZip64(uint64_t rawSize) {
+        std::vector<uint8_t> slots, field;
+        putLittleEndian(slots, kLimit32, 4);
+        putLittleEndian(slots, kLimit32, 4);
+        putLittleEndian(field, rawSize, 8);
+        putLittleEndian(field, entryCompressed, 8);
+        if (!stream.flush() || !stream.writeAt(slots.data(), slots.size(), entryLocalHeader + 18) ||
+            !stream.writeAt(field.data(), field.size(), entryZip64Field + 4))
+            fail("cannot close entry " + entryName);
     }
 };
 
@@ -237,7 +259,7 @@ void ZipWriter::addLink(const SelectedEntry& entry) {
 }
 
 void ZipWriter::openFile(const SelectedEntry& entry, bool stored) {
-    impl_->open(entry, entry.name, stored ? 0 : Z_DEFLATED, needsZip64Header(entry.identity.size));
+    impl_->open(entry, entry.name, stored ? 0 : Z_DEFLATED, needsZip64Header(entry.identity.size, stored));
 }
 
 void ZipWriter::writeData(const uint8_t* data, size_t size) {
@@ -253,10 +275,8 @@ void ZipWriter::finish() {
     impl_->zip = nullptr;
     if (zipClose(zip, nullptr) != ZIP_OK || impl_->stream.error != 0)
         impl_->fail("cannot finish the archive");
-    if (impl_->entryCount >= 0xFFFF &&
-        !addZip64EndRecords(impl_->stream.fd, impl_->stream.position, impl_->entryCount))
-        impl_->fail("cannot finish the archive");
-    if (impl_->anyZip64 && !restoreUnixOrigin(impl_->stream.fd, impl_->stream.position))
+    if ((impl_->entryCount >= 0xFFFF || impl_->anyZip64) &&
+        !rewriteDirectory(impl_->stream.fd, impl_->stream.position, impl_->entryCount))
         impl_->fail("cannot finish the archive");
 }
 

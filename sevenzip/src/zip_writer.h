@@ -9,9 +9,11 @@
 // - the Unix type and permission bits in the upper half of the external attributes, "version made by"
 //   Unix (3), and the MS-DOS folder bit for folders;
 // - ZIP64 fields only where a size, an offset or the entry count needs them. An entry is opened with a
-//   ZIP64 local field only when its size is within a small margin of 4 GiB, since its compressed size is
-//   not known until it is written; small entries are always opened without one (minizip would otherwise
-//   leave zero sizes in the local ZIP64 field).
+//   ZIP64 local field when the data it stores may reach 0xFFFFFFFF bytes: its size when stored, its size
+//   plus DEFLATE's worst-case growth when compressed, since the compressed size is not known until it is
+//   written. That field then holds both sizes, with 0xFFFFFFFF in both 32-bit fields. A central header
+//   gets a ZIP64 field when any of its sizes or its offset is 0xFFFFFFFF or more, and then holds all
+//   three there (see zip_end_records.h).
 #pragma once
 
 #include <cstddef>
@@ -50,7 +52,7 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// Whether an entry of this size is opened with a ZIP64 local field (see above).
-bool needsZip64Header(uint64_t rawSize);
+// Whether an entry of this size, stored or compressed, is opened with a ZIP64 local field (see above).
+bool needsZip64Header(uint64_t rawSize, bool stored);
 
 }  // namespace sevenzip
