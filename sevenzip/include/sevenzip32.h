@@ -44,8 +44,13 @@
  *
  * The archive: it is created only when nothing (file, folder, link, dangling link, special file) has its
  * name; else SEVENZIP_E_EXISTS, also when the name is taken while the archive is made. A name longer
- * than the file system takes gives SEVENZIP_E_WRITE before any work. Its mode is 0666 less the umask,
- * less group read when any entry lacks group read and less other read when any entry lacks other read.
+ * than the file system takes gives SEVENZIP_E_WRITE before any work. Its mode is 0666 less the umask;
+ * the group class, and the other class, keep read and write only when that class could read every
+ * entry where it stands: the entry's bits grant it read, every folder between the archive's folder and
+ * the entry (a named or base folder, its subfolders, and for a file read through a link the folders of
+ * the file's real path) grants it search, for the group class the entry and those folders belong to the
+ * archive's group, and neither the entry nor those folders carry an ACL (one makes the archive the
+ * owner's alone).
  * Its data is flushed to disk before it gets its name, so a crash leaves no archive or a whole one; the
  * folder is not flushed (a caller that deletes sources afterwards flushes it first). It is written to a
  * temporary file (mode 0600) beside it named "." NAME ".pakuto-tmp" U+231B (HOURGLASS, the bytes E2 8C 9B)
@@ -71,14 +76,14 @@ extern "C" {
 #endif
 
 enum SevenZipResult {
-    SEVENZIP_OK = 0,             /* the archive was written, read back and verified */
-    SEVENZIP_E_SYNTAX = 1,       /* the command text is malformed or uses an unknown switch/command */
-    SEVENZIP_E_NO_FILES = 2,     /* a named file does not exist or nothing matched a plain name */
-    SEVENZIP_E_READ = 3,         /* a source could not be read completely, or changed while read */
-    SEVENZIP_E_WRITE = 4,        /* the archive could not be written (disk full, permission, ...) */
-    SEVENZIP_E_EXISTS = 5,       /* a file already exists under the archive's name; it was left alone */
-    SEVENZIP_E_VERIFY = 6,       /* reading the written archive back did not give the sources' CRCs */
-    SEVENZIP_E_INTERNAL = 7      /* out of memory or an unexpected failure inside the library */
+    SEVENZIP_OK = 0,         /* the archive was written, read back and verified */
+    SEVENZIP_E_SYNTAX = 1,   /* the command text is malformed or uses an unknown switch/command */
+    SEVENZIP_E_NO_FILES = 2, /* a named file does not exist or nothing matched a plain name */
+    SEVENZIP_E_READ = 3,     /* a source could not be read completely, or changed while read */
+    SEVENZIP_E_WRITE = 4,    /* the archive could not be written (disk full, permission, ...) */
+    SEVENZIP_E_EXISTS = 5,   /* a file already exists under the archive's name; it was left alone */
+    SEVENZIP_E_VERIFY = 6,   /* reading the written archive back did not give the sources' CRCs */
+    SEVENZIP_E_INTERNAL = 7  /* out of memory or an unexpected failure inside the library */
 };
 
 /*

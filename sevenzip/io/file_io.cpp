@@ -4,6 +4,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -156,6 +158,26 @@ int absolutePath(const std::string& path, std::string& absolute) {
     else
         absolute = cwd == "/" ? "/" + path : cwd + "/" + path;
     return 0;
+}
+
+int realPath(const std::string& path, std::string& resolved) {
+    char* canonical = ::realpath(path.c_str(), nullptr);
+    if (canonical == nullptr) return errno;
+    resolved = canonical;
+    ::free(canonical);
+    return 0;
+}
+
+int hasExtendedAccessRules(const std::string& path, bool follow, bool& extended) {
+    // The attribute holds a 4-byte version and one 8-byte record per ACL entry; a minimal ACL (owner,
+    // group, other) only mirrors the permission bits.
+    constexpr ssize_t kMinimalAcl = 4 + 3 * 8;
+    const char* const name = "system.posix_acl_access";
+    const ssize_t size =
+        follow ? ::getxattr(path.c_str(), name, nullptr, 0) : ::lgetxattr(path.c_str(), name, nullptr, 0);
+    extended = size > kMinimalAcl;
+    if (size >= 0 || errno == ENODATA || errno == ENOTSUP) return 0;
+    return errno;
 }
 
 }  // namespace sevenzip::io

@@ -89,4 +89,12 @@ mode_t currentUmask();
 // The absolute form of a path: a relative one is joined to the current folder; nothing is resolved.
 int absolutePath(const std::string& path, std::string& absolute);
 
+// The canonical form of an existing path: absolute, every link resolved, no "." or ".." (realpath(3)).
+int realPath(const std::string& path, std::string& resolved);
+
+// Whether the file at an absolute path has access rules beyond its permission bits (on Linux a POSIX
+// ACL with more than the owner, group and other entries); follow = false looks at a link itself. A file
+// system without such rules gives false.
+int hasExtendedAccessRules(const std::string& path, bool follow, bool& extended);
+
 }  // namespace sevenzip::io

@@ -1,10 +1,12 @@
 // archive_job.cpp - one command's steps in order, with the pipeline feeding the ZIP writer.
 #include "archive_job.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <zlib.h>
 
+#include "archive_mode.h"
 #include "archive_publish.h"
 #include "archive_verify.h"
 #include "command_parser.h"
@@ -45,7 +47,7 @@ std::vector<ExpectedEntry> writeEntries(const Command& command, const std::vecto
         for (;;) {
             Piece piece = pipeline.next();
             if (piece.error != 0) throw Failure(SEVENZIP_E_READ, entry.path + ": " + piece.message);
-            if (first) writer.openFile(entry, piece.stored && piece.last);
+            if (first) writer.openFile(entry, piece.stored);
             first = false;
             writer.writeData(piece.bytes.data(), piece.bytes.size());
             if (!piece.last) continue;
@@ -60,14 +62,6 @@ std::vector<ExpectedEntry> writeEntries(const Command& command, const std::vecto
     }
     writer.finish();
     return expected;
-}
-
-// 0666 less the umask, less group read when any entry lacks group read and less other read when any
-// entry lacks other read: an archive is readable by nobody who could not read what it holds.
-mode_t archiveMode(const std::vector<SelectedEntry>& entries) {
-    mode_t mode = 0666 & ~io::currentUmask();
-    for (const SelectedEntry& entry : entries) mode &= static_cast<mode_t>(~(~entry.mode & 0044u));
-    return mode;
 }
 
 }  // namespace
@@ -85,7 +79,11 @@ std::string runCommand(std::string_view text) {
         expected = writeEntries(command, entries, writer);
     }
     verifyArchive(temp.fd(), expected);
-    temp.publish(archiveMode(entries));
+    struct stat st {};
+    const std::string& archivePath = target.absolutePath();
+    const gid_t group = io::statAt(temp.fd(), "", st, false) == 0 ? st.st_gid : ~gid_t{0};
+    temp.publish(
+        archiveMode(entries, archivePath.substr(0, std::max<size_t>(archivePath.rfind('/'), 1)), group));
 
     size_t files = 0, folders = 0, links = 0;
     uint64_t bytes = 0;
@@ -95,7 +93,6 @@ std::string runCommand(std::string_view text) {
         links += entry.kind == EntryKind::Link;
         bytes += entry.identity.size;
     }
-    struct stat st {};
     const uint64_t archiveBytes =
         io::statAt(temp.fd(), "", st, false) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
     char summary[256];

@@ -13,7 +13,7 @@ namespace sevenzip {
 namespace {
 
 constexpr std::string_view kTempMarker = ".pakuto-tmp\xE2\x8C\x9B";
-constexpr size_t kRandomChars = 6;
+constexpr size_t kRandomChars = kTempSuffixLength;
 // Tries before giving up on finding a free temporary name; each try draws a new random suffix.
 constexpr int kTempTries = 100;
 

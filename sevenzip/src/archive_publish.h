@@ -16,6 +16,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,8 @@ namespace sevenzip {
 // True when `name` has the shape of this library's temporary archive files (see above). Only a
 // regular file of this shape is taken for a leftover of a killed run: walks leave it out.
 bool isTemporaryName(std::string_view name);
+// The length of the random suffix that follows ArchiveTarget::tempPrefix() in a temporary file's name.
+inline constexpr size_t kTempSuffixLength = 6;
 
 // Where an archive goes: its folder (opened) and its name in that folder.
 class ArchiveTarget {

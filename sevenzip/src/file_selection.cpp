@@ -244,9 +244,13 @@ private:
         return names;
     }
 
+    // The archive's name, or a regular file with the exact shape of its temporary files, in its folder.
     bool isExcluded(int dirFd, const std::string& name) const {
-        if (name != archiveName_ && name.compare(0, tempPrefix_.size(), tempPrefix_) != 0) return false;
+        const bool temporary = name.compare(0, tempPrefix_.size(), tempPrefix_) == 0 &&
+                               name.size() == tempPrefix_.size() + kTempSuffixLength && isTemporaryName(name);
+        if (name != archiveName_ && !temporary) return false;
         struct stat st {};
+        if (temporary && (io::statAt(dirFd, name, st, false) != 0 || !S_ISREG(st.st_mode))) return false;
         return io::statAt(dirFd, "", st, false) == 0 && Identity{st.st_dev, st.st_ino} == archiveFolder_;
     }
 
@@ -264,6 +268,7 @@ private:
         entry.path = absBase_ + "/" + rel;
         entry.linkTarget = std::move(linkTarget);
         entry.mode = st.st_mode;
+        entry.group = st.st_gid;
         entry.identity = io::identityOf(st);
         if (kind != EntryKind::File) entry.identity.size = 0;
         entry.throughLink = throughLink;

@@ -26,12 +26,13 @@ struct SelectedEntry {
     std::string path;           // the absolute path to read
     std::string linkTarget;     // for a link: its target text
     uint32_t mode = 0;          // st_mode (type and permission bits); a file read through a link: the file's
+    uint32_t group = 0;         // the owning group, from the same stat as the mode
     io::FileIdentity identity;  // size is a file's size, 0 for folders and links
     bool throughLink = false;   // a file whose name is a link to it: read through the link
 };
 
-// What the selection must leave out: the archive at its absolute path, and any file beside it whose
-// name starts with tempPrefix (its temporary files).
+// What the selection must leave out: the archive at its absolute path, and the regular files beside it
+// named tempPrefix and a random suffix (its temporary files; see archive_publish.h).
 struct Exclusion {
     std::string archivePath;  // absolute
     std::string tempPrefix;   // a file name prefix in the archive's folder
