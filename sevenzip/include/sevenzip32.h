@@ -76,14 +76,14 @@ extern "C" {
 #endif
 
 enum SevenZipResult {
-    SEVENZIP_OK = 0,         /* the archive was written, read back and verified */
-    SEVENZIP_E_SYNTAX = 1,   /* the command text is malformed or uses an unknown switch/command */
-    SEVENZIP_E_NO_FILES = 2, /* a named file does not exist or nothing matched a plain name */
-    SEVENZIP_E_READ = 3,     /* a source could not be read completely, or changed while read */
-    SEVENZIP_E_WRITE = 4,    /* the archive could not be written (disk full, permission, ...) */
-    SEVENZIP_E_EXISTS = 5,   /* a file already exists under the archive's name; it was left alone */
-    SEVENZIP_E_VERIFY = 6,   /* reading the written archive back did not give the sources' CRCs */
-    SEVENZIP_E_INTERNAL = 7  /* out of memory or an unexpected failure inside the library */
+    SEVENZIP_OK = 0,             /* the archive was written, read back and verified */
+    SEVENZIP_E_SYNTAX = 1,       /* the command text is malformed or uses an unknown switch/command */
+    SEVENZIP_E_NO_FILES = 2,     /* a named file does not exist or nothing matched a plain name */
+    SEVENZIP_E_READ = 3,         /* a source could not be read completely, or changed while read */
+    SEVENZIP_E_WRITE = 4,        /* the archive could not be written (disk full, permission, ...) */
+    SEVENZIP_E_EXISTS = 5,       /* a file already exists under the archive's name; it was left alone */
+    SEVENZIP_E_VERIFY = 6,       /* reading the written archive back did not give the sources' CRCs */
+    SEVENZIP_E_INTERNAL = 7      /* out of memory or an unexpected failure inside the library */
 };
 
 /*
