@@ -4,10 +4,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <tuple>
 
 #include "sevenzip32.h"
 #include "support.h"
@@ -26,7 +32,8 @@ struct Tree {
     std::string S = dir / "S", out = dir / "out", A = out + "/A.zip";
     Tree() {
         for (const char* d : {"S", "S/sub", "S/sub/deep", "S/empty", "out"}) ts::MakeDir(dir / d);
-        for (const char* f : {"x.txt", "y.log", "sub/z.txt", "sub/deep/w.txt", "-lead", "a*b"})
+        for (const char* f :
+             {"x.txt", "y.log", "sub/z.txt", "sub/deep/w.txt", "-lead", "a*b", "\xC3\xA9.dat"})
             ts::WriteFile(S + "/" + f, std::string("data of ") + f);
     }
     std::string Prefix(const std::string& switches = "-mx=1") const {
@@ -58,6 +65,7 @@ TEST(Library, StoresWhatTheCommandNames) {
         {"-mx=1 -spd", "a*b", {"a*b"}},
         {"-mx=1", "-- -lead", {"-lead"}},
         {"-mx=1", "\"sub/deep/w.txt\"", {"sub/deep/w.txt"}},
+        {"-mx=1", "\xC3\xA9.dat", {"\xC3\xA9.dat"}},  // read back as UTF-8 only with the flag set
     };
     for (const StoreRow& row : rows) {
         SCOPED_TRACE(std::string(row.switches) + " | " + row.operands);
@@ -161,19 +169,26 @@ TEST(Library, NeverReplacesAFile) {
 // The archive is read back before it is published: damaged on disk while written, nothing is
 // published. A source that changes while read fails the call too.
 TEST(Library, PublishesOnlyWhatVerifies) {
+    enum class Change { None, Grow, Rewrite };
     struct FaultRow {
         ts::WriteFault fault;
-        bool growSource;
+        Change change;  // what happens to the source just before it is read
         int result;
     };
-    for (const FaultRow& row : {FaultRow{ts::WriteFault::FlipByte, false, SEVENZIP_E_VERIFY},
-                                FaultRow{ts::WriteFault::None, true, SEVENZIP_E_READ}}) {
+    for (const FaultRow& row : {FaultRow{ts::WriteFault::FlipByte, Change::None, SEVENZIP_E_VERIFY},
+                                FaultRow{ts::WriteFault::None, Change::Grow, SEVENZIP_E_READ},
+                                FaultRow{ts::WriteFault::None, Change::Rewrite, SEVENZIP_E_READ}}) {
         Tree t;
         const std::string big = t.S + "/big.bin";
         ts::WriteFile(big, std::string(3 << 20, 'A'));
-        const auto grow = [&] { std::ofstream(big, std::ios::app) << "more"; };
-        if (row.growSource) {
-            ts::ArmReadHook("big.bin", grow);
+        const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};  // a rewrite now changes the time
+        utimensat(AT_FDCWD, big.c_str(), past, 0);
+        const auto change = [&] {
+            if (row.change == Change::Grow) std::ofstream(big, std::ios::app) << "more";
+            if (row.change == Change::Rewrite) std::ofstream(big, std::ios::in | std::ios::out) << "BBBB";
+        };
+        if (row.change != Change::None) {
+            ts::ArmReadHook("big.bin", change);
         } else {
             ts::ArmWriteFault(row.fault);
         }
@@ -245,15 +260,57 @@ TEST(Library, TimesReadBackAsSet) {
     }
 }
 
-// An archive is readable by nobody who could not read what it holds.
+// Access rules beyond the permission bits: an ACL that denies user 4321 what the bits grant.
+bool DenyUser4321(const std::string& path) {
+    std::string acl("\x02\0\0\0", 4);  // version 2, then tag, permissions and id of each entry
+    for (const auto& [tag, perm, id] : {std::tuple{1, 6, ~0u}, std::tuple{2, 0, 4321u}, std::tuple{4, 4, ~0u},
+                                        std::tuple{0x10, 4, ~0u}, std::tuple{0x20, 4, ~0u}})
+        for (const unsigned value : {unsigned(tag) | unsigned(perm) << 16, id})
+            acl.append(reinterpret_cast<const char*>(&value), 4);
+    return setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) == 0;
+}
+
+// An archive is readable by nobody who could not read what it holds where it stands: the entries' bits
+// and group, the folders on the way to them (a link's target's too), access rules beyond the bits. A
+// class that may not read may not write either; the umask still applies.
 TEST(Library, ArchiveKeepsItsSourcesPrivate) {
-    for (const bool secret : {false, true}) {
+    struct PrivacyRow {
+        const char* what;
+        mode_t umask;
+        std::function<void(const Tree&)> setup;
+        const char* operands;
+        mode_t mode;
+    };
+    const PrivacyRow rows[] = {
+        {"public", 022, [](const Tree&) {}, "-ir!*", 0644},
+        {"a private file", 022, [](const Tree& t) { chmod((t.S + "/sub/z.txt").c_str(), 0600); }, "-ir!*",
+         0600},
+        {"a private folder", 022, [](const Tree& t) { chmod((t.S + "/sub").c_str(), 0700); }, "sub/z.txt",
+         0600},
+        {"a link into a private folder", 022,
+         [](const Tree& t) {
+             ts::MakeDir(t.dir / "priv", 0700);
+             ts::WriteFile(t.dir / "priv/f.txt", "f");
+             symlink((t.dir / "priv/f.txt").c_str(), (t.S + "/l.txt").c_str());
+         },
+         "l.txt", 0600},
+        {"another group", 022, [](const Tree& t) { chown((t.S + "/x.txt").c_str(), ~0u, 4000); }, "x.txt",
+         0604},
+        {"an ACL", 022, [](const Tree& t) { ASSERT_TRUE(DenyUser4321(t.S + "/x.txt")); }, "x.txt", 0600},
+        {"a private file, no umask", 0, [](const Tree& t) { chmod((t.S + "/x.txt").c_str(), 0600); }, "x.txt",
+         0600},
+    };
+    for (const PrivacyRow& row : rows) {
+        SCOPED_TRACE(row.what);
         Tree t;
-        if (secret) chmod((t.S + "/sub/z.txt").c_str(), 0600);
-        ASSERT_EQ(Zip(t.Prefix() + "-ir!*"), SEVENZIP_OK);
+        row.setup(t);
+        const mode_t mask = umask(row.umask);
+        const int result = Zip(t.Prefix() + row.operands);
+        umask(mask);
+        ASSERT_EQ(result, SEVENZIP_OK);
         struct stat st {};
         ASSERT_EQ(stat(t.A.c_str(), &st), 0);
-        EXPECT_EQ((st.st_mode & 0044) == 0, secret) << std::oct << st.st_mode;
+        EXPECT_EQ(st.st_mode & 0777, row.mode) << std::oct << st.st_mode;
     }
 }
 
@@ -275,8 +332,75 @@ TEST(Library, KilledRunLeavesOnlyItsTemporaryFile) {
     EXPECT_EQ(leftovers.size(), 1u);
     EXPECT_FALSE(ts::Exists(inner));
     EXPECT_EQ(ts::ReadFile(t.S + "/big.bin"), std::string(3 << 20, 'B'));
-    EXPECT_EQ(Zip(t.Prefix() + "-ir!*"), SEVENZIP_OK);
-    EXPECT_EQ(ts::ReadZip(t.A).Names(), before);
+    // The next run into the same folder stores every look-alike of its temporary files: a name merely
+    // like theirs, a folder of their exact shape.
+    const std::string mark = ".A.zip.pakuto-tmp\xE2\x8C\x9B";
+    ts::WriteFile(t.S + "/" + mark + "my notes.txt", "look-alike");
+    ts::MakeDir(t.S + "/" + mark + "abc123");
+    std::vector<std::string> expected = before;
+    expected.insert(expected.end(), {mark + "abc123/", mark + "my notes.txt"});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Zip("a -tzip -mx=0 \"" + inner + "\" \"" + t.S + "/\" -ir!*"), SEVENZIP_OK);
+    const ts::ZipReport zip = ts::ReadZip(inner);
+    EXPECT_EQ(zip.Names(), expected);
+    ASSERT_NE(zip.Find("big.bin"), nullptr);
+    EXPECT_EQ(zip.Find("big.bin")->method, 0) << "-mx=0 stores";
+}
+
+// A file of `size` bytes: zeros in a sparse file, or bytes that do not compress. False where the file
+// system cannot hold it.
+bool MakeBigFile(const std::string& path, uint64_t size, bool noise) {
+    const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    struct statvfs fs {};
+    bool made = fd >= 0 && fstatvfs(fd, &fs) == 0 &&
+                uint64_t{fs.f_bavail} * fs.f_frsize > (noise ? 2 : 1) * size + (1ull << 30) &&
+                ftruncate(fd, static_cast<off_t>(size)) == 0;
+    std::vector<uint64_t> block(1 << 17);
+    uint64_t state = 0x9E3779B97F4A7C15ull;  // xorshift64*: fast, and nothing DEFLATE can shrink
+    for (uint64_t at = 0; made && noise && at < size; at += block.size() * 8) {
+        for (uint64_t& word : block) {
+            state ^= state >> 12;
+            state ^= state << 25;
+            state ^= state >> 27;
+            word = state * 0x2545F4914F6CDD1Dull;
+        }
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(block.size() * 8, size - at));
+        made = pwrite(fd, block.data(), n, static_cast<off_t>(at)) == static_cast<ssize_t>(n);
+    }
+    if (fd >= 0) close(fd);
+    return made;
+}
+
+// Sizes at the 32-bit edges, stored and compressed, each followed by another entry: the archive is
+// made, and every reader takes it. The data are zeros in sparse files, except for the file just under
+// 4 GiB that DEFLATE makes larger than 4 GiB.
+TEST(Library, Heavy4GiBEdgesReadBackEverywhere) {
+    struct EdgeRow {
+        const char* switches;
+        uint64_t size;
+        bool noise;
+    };
+    const EdgeRow rows[] = {
+        {"-mx=0", 0xFFFFFFFEull, false}, {"-mx=0", 0xFFFFFFFFull, false}, {"-mx=0", 0x100000000ull, false},
+        {"-mx=1", 0xFFFFFFFEull, false}, {"-mx=1", 0xFFFFFFFFull, false}, {"-mx=1", 0x100000000ull, false},
+        {"-mx=9", 4294800000ull, true},
+    };
+    for (const EdgeRow& row : rows) {
+        SCOPED_TRACE(std::string(row.switches) + " " + std::to_string(row.size));
+        Tree t;
+        if (!MakeBigFile(t.S + "/big.bin", row.size, row.noise))
+            GTEST_SKIP() << "the file system here cannot hold a " << row.size << "-byte file and its archive";
+        ASSERT_EQ(Zip(t.Prefix(row.switches) + "big.bin x.txt"), SEVENZIP_OK);
+        std::remove((t.S + "/big.bin").c_str());
+        const ts::ZipReport zip = ts::ReadZip(t.A);
+        EXPECT_TRUE(zip.ok);  // every CRC checked
+        ASSERT_EQ(zip.Names(), (std::vector<std::string>{"big.bin", "x.txt"}));
+        EXPECT_EQ(zip.Find("big.bin")->size, row.size);
+        EXPECT_EQ(zip.Find("big.bin")->method, std::string(row.switches) == "-mx=0" ? 0 : 8);
+        EXPECT_EQ(zip.Find("x.txt")->content, "data of x.txt");
+        EXPECT_TRUE(ts::UnzipTests(t.A, "x.txt"));
+        EXPECT_TRUE(ts::BsdtarLists(t.A));
+    }
 }
 
 }  // namespace

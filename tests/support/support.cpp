@@ -158,7 +158,7 @@ ZipReport ReadZip(const std::string& archive) {
     report.ok = first == "OK";
     for (std::string name, data; in >> name;) {
         ZipEntry e;
-        in >> e.size >> e.mode >> data >> e.dosYear >> e.unixTime;
+        in >> e.size >> e.mode >> data >> e.dosYear >> e.unixTime >> e.method;
         e.name = FromHex(name);
         e.content = FromHex(data);
         report.entries.push_back(e);
@@ -168,6 +168,10 @@ ZipReport ReadZip(const std::string& archive) {
 
 bool UnzipTests(const std::string& archive) {
     return Run({PAKUTO_TEST_UNZIP, "-tqq", archive}) == 0;
+}
+
+bool UnzipTests(const std::string& archive, const std::string& entry) {
+    return Run({PAKUTO_TEST_UNZIP, "-tqq", archive, entry}) == 0;
 }
 
 bool BsdtarLists(const std::string& archive) {

@@ -47,6 +47,7 @@ struct ZipEntry {
     std::string content;    // the data of entries up to 64 bytes
     int dosYear = 0;        // the year of the DOS date and time
     int64_t unixTime = -1;  // the extended-time field's modification time as readers take it; -1: none
+    int method = -1;        // 0 stored, 8 DEFLATE
 };
 struct ZipReport {
     bool ok = false;  // zipfile opened the archive and every CRC checked
@@ -56,6 +57,8 @@ struct ZipReport {
 };
 ZipReport ReadZip(const std::string& archive);  // Python's zipfile
 bool UnzipTests(const std::string& archive);    // unzip -t succeeds
-bool BsdtarLists(const std::string& archive);   // bsdtar -tf succeeds
+// unzip -t of one entry succeeds: every header is read, only that entry's data.
+bool UnzipTests(const std::string& archive, const std::string& entry);
+bool BsdtarLists(const std::string& archive);  // bsdtar -tf succeeds
 
 }  // namespace ts
