@@ -28,9 +28,9 @@ struct Installation {
         ts::MakeDir(bin);
         if (withLibrary) std::filesystem::copy_file(PAKUTO_TEST_ARCHIVER, bin + "/lib7-zip32.so");
     }
-    frmMain* Start() const {
-        const mMain::StartupPaths paths{settings, {bin, "", {}}};
-        return mMain::Main(paths) == mMain::StartupResult::Shown ? mMain::MainWindow() : nullptr;
+    frmMain* Start() const { return Start({bin, "", {}}); }
+    frmMain* Start(const mSevenZip32APIs::LibrarySearchPlaces& places) const {
+        return mMain::Main({settings, places}) == mMain::StartupResult::Shown ? mMain::MainWindow() : nullptr;
     }
     std::string Read(const char* key) const { return ReadProfileString("Main", key, "<none>", settings); }
 };
@@ -129,8 +129,13 @@ private slots:
         mMain::ReleaseMainWindow();
     }
 
+    // None beside the tool: a library in the current folder is never taken, whatever LD_LIBRARY_PATH
+    // holds and whether the tool's own folder is known.
     void missingLibraryShowsTheBoxAndTouchesNoSettings() {
-        Installation inst(false);
+        struct Row {
+            bool inCurrentFolder, folderKnown;
+            std::string ldLibraryPath;
+        };
         bool boxSeen = false;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -140,9 +145,20 @@ private slots:
             }
         });
         poll.start(10);
-        QVERIFY(inst.Start() == nullptr);
-        QVERIFY(boxSeen);
-        QVERIFY(!ts::Exists(inst.settings));
+        const std::filesystem::path start = std::filesystem::current_path();
+        for (const Row& row : {Row{false, true, ""}, Row{true, true, ":.:"}, Row{true, false, ""}}) {
+            Installation inst(false);
+            if (row.inCurrentFolder) {
+                std::filesystem::copy_file(PAKUTO_TEST_ARCHIVER, inst.dir / "lib7-zip32.so");
+                std::filesystem::current_path(inst.dir.path());
+            }
+            boxSeen = false;
+            frmMain* shown = inst.Start({row.folderKnown ? inst.bin : "", row.ldLibraryPath, {}});
+            std::filesystem::current_path(start);
+            QVERIFY(shown == nullptr);
+            QVERIFY(boxSeen);
+            QVERIFY(!ts::Exists(inst.settings));
+        }
     }
 };
 
