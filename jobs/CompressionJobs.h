@@ -66,8 +66,9 @@ void CompressFolder(JobWindow& window, const std::string& commandPrefix, const s
 // first, depth first, in name order, then the folder's own files in name order. Hidden and system
 // entries are skipped; folders are never deleted. A folder without files gives no line; a folder that
 // cannot be listed gives "[NG]" + its path (with a trailing '/'), a file listed but out of reach (its
-// path passes the system's limit) "[NG]" + its folder + its name, and the walk goes on. Each folder is
-// listed once. The file-system root is refused with an "[NG]" line, nothing written.
+// path passes the system's limit, its folder grants no search) "[NG]" + its folder + its name, and the
+// walk goes on. Each folder is listed once. The file-system root is refused with an "[NG]" line,
+// nothing written.
 void CompressEachFile(JobWindow& window, const std::string& commandPrefix, const std::string& folder,
                       const std::string& destFolder);
 

@@ -47,17 +47,16 @@ struct SourceEntry {
 // The entry at `path`, not following a link; nullopt when it cannot be examined.
 std::optional<SourceEntry> Examine(const std::string& path, const std::string& name);
 
-// One folder as the walk listed it.
+// One folder as the walk listed it. An entry the listing names but lstat() cannot reach (its path
+// passes the system's limit, its folder grants no search) stays in `entries` with its name, path and
+// the type the listing gives, a link or an unknown type counting as a File; it has no id, size or
+// times, so it never matches what lstat() shows and nothing is deleted for it.
 struct FolderListing {
     std::string path;                  // the folder's path, ending in '/'
     std::string name;                  // relative to the walk's root, "" for the root itself
     bool listed = false;               // false when the folder could not be listed; `entries` is then empty
     std::vector<SourceEntry> entries;  // "." and ".." left out, sorted bytewise by name
 };
-// An entry the listing names but lstat() cannot reach (its path passes the system's limit, its folder
-// grants no search) stays in `entries` with its name, path and the type the listing gives, a link or
-// an unknown type counting as a File; it has no id, size or times, so it never matches what lstat()
-// shows and nothing is deleted for it.
 
 // Walks the folder tree at `root` (a link there is followed; none below it), listing each folder
 // exactly once. For each folder: `before` gets its listing, then the subfolders `enter` accepts are
