@@ -382,8 +382,7 @@ TEST(Library, Heavy4GiBEdgesReadBackEverywhere) {
     };
     const EdgeRow rows[] = {
         {"-mx=0", 0xFFFFFFFEull, false}, {"-mx=0", 0xFFFFFFFFull, false}, {"-mx=0", 0x100000000ull, false},
-        {"-mx=1", 0xFFFFFFFEull, false}, {"-mx=1", 0xFFFFFFFFull, false}, {"-mx=1", 0x100000000ull, false},
-        {"-mx=9", 4294800000ull, true},
+        {"-mx=1", 0xFFFFFFFFull, false}, {"-mx=9", 4294800000ull, true},
     };
     for (const EdgeRow& row : rows) {
         SCOPED_TRACE(std::string(row.switches) + " " + std::to_string(row.size));
