@@ -64,9 +64,9 @@ std::vector<ExpectedEntry> writeEntries(const Command& command, const std::vecto
 
 // 0666 less the umask, less group read when any entry lacks group read and less other read when any
 // entry lacks other read: an archive is readable by nobody who could not read what it holds.
-mode_t archiveMode(const std::vector<SelectedEntry>& entries) {
-    mode_t mode = 0666 & ~io::currentUmask();
-    for (const SelectedEntry& entry : entries) mode &= static_cast<mode_t>(~(~entry.mode & 0044u));
+uint32_t archiveMode(const std::vector<SelectedEntry>& entries) {
+    uint32_t mode = 0666 & ~io::currentUmask();
+    for (const SelectedEntry& entry : entries) mode &= ~(~entry.mode & 0044u);
     return mode;
 }
 
@@ -95,9 +95,8 @@ std::string runCommand(std::string_view text) {
         links += entry.kind == EntryKind::Link;
         bytes += entry.identity.size;
     }
-    struct stat st {};
-    const uint64_t archiveBytes =
-        io::statAt(temp.fd(), "", st, false) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    io::FileInfo st;
+    const uint64_t archiveBytes = io::statAt(temp.fd(), "", st, false) == 0 ? st.size : 0;
     char summary[256];
     std::snprintf(summary, sizeof summary, "%zu files, %zu folders, %zu links; %llu bytes in %llu bytes",
                   files, folders, links, static_cast<unsigned long long>(bytes),

@@ -9,18 +9,18 @@
 namespace sevenzip {
 namespace {
 
-bool writeAll(int fd, const uint8_t* data, size_t size, uint64_t offset) {
+bool writeAll(io::Handle fd, const uint8_t* data, size_t size, uint64_t offset) {
     return io::writeAt(fd, data, size, offset) == 0;
 }
 
-bool readAll(int fd, uint8_t* data, size_t size, uint64_t offset) {
+bool readAll(io::Handle fd, uint8_t* data, size_t size, uint64_t offset) {
     size_t got = 0;
     return io::readAt(fd, data, size, offset, got) == 0 && got == size;
 }
 
 }  // namespace
 
-bool addZip64EndRecords(int fd, uint64_t& size, uint64_t entryCount) {
+bool addZip64EndRecords(io::Handle fd, uint64_t& size, uint64_t entryCount) {
     uint8_t tail[42] = {};
     if (size < sizeof tail || !readAll(fd, tail, sizeof tail, size - sizeof tail)) return false;
     const uint8_t* end = tail + 20;
@@ -56,7 +56,7 @@ bool addZip64EndRecords(int fd, uint64_t& size, uint64_t entryCount) {
     return io::truncateTo(fd, size) == 0;
 }
 
-bool restoreUnixOrigin(int fd, uint64_t size) {
+bool restoreUnixOrigin(io::Handle fd, uint64_t size) {
     uint8_t tail[42] = {};
     if (size < sizeof tail || !readAll(fd, tail, sizeof tail, size - sizeof tail)) return false;
     uint64_t directorySize = le32(tail + 20 + 12), directoryOffset = le32(tail + 20 + 16);
