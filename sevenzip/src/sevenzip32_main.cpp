@@ -1,5 +1,6 @@
-// sevenzip32_main.cpp - the command-line driver: its one argument is the command text; prints the
-// library's output and exits 0 when the archive was written, else 1.
+// sevenzip32_main.cpp - the command-line driver: its one argument is the command text (on Windows in
+// the ANSI code page, as the C runtime hands it over); prints the library's output and exits 0 when the
+// archive was written, else 1.
 #include <cstdio>
 #include <vector>
 
@@ -11,7 +12,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::vector<char> output(32767);
-    const int32_t result = SevenZip(nullptr, argv[1], output.data(), static_cast<int32_t>(output.size()));
+    const int result = SevenZip(nullptr, argv[1], output.data(), static_cast<SevenZipSize>(output.size()));
     std::fputs(output.data(), stdout);
     return result == 0 ? 0 : 1;
 }
