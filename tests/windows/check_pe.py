@@ -3,7 +3,8 @@
    usage: check_pe.py <objdump> <7-zip32.dll> <program.exe>...
 The DLL exports exactly `SevenZip`, undecorated (GetProcAddress(h, "SevenZip") finds it on both
 architectures); the DLL and the programs import only DLLs every Windows system has: a missing
-libstdc++-6.dll or zlib1.dll keeps them from loading at all. Runs for i686 too, which cannot run here."""
+libstdc++-6.dll or zlib1.dll keeps them from loading at all. The programs may import the DLL itself. Runs for i686 too, which cannot run here."""
+import os
 import re
 import subprocess
 import sys
@@ -27,7 +28,7 @@ def main(objdump, dll, *programs):
         faults.append(f"{dll} exports {exports or 'nothing'}, not exactly SevenZip")
     for path in (dll, *programs):
         _, imports = pe_tables(objdump, path)
-        foreign = sorted(set(imports) - SYSTEM_DLLS)
+        foreign = sorted(set(imports) - SYSTEM_DLLS - {os.path.basename(dll).lower()})
         if foreign or not imports:
             faults.append(f"{path} imports {foreign or 'nothing'} beyond the system DLLs")
     for fault in faults:
