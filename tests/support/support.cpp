@@ -55,6 +55,33 @@ int Reap(pid_t pid, int timeoutSeconds, int outFd = -1, std::string* output = nu
 
 }  // namespace
 
+const bool kWindows = false;
+
+std::string CommandText(const std::string& utf8) {
+    return utf8;
+}
+
+Held::Held(const std::string& path, Hold how) {
+    if (path.empty()) return;
+    if (how == Hold::Everything) {
+        chmod(path.c_str(), 0);
+    } else {
+        handle_ = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    }
+}
+
+Held::~Held() {
+    if (handle_ >= 0) close(static_cast<int>(handle_));
+}
+
+std::string NativePath(const std::string& path) {
+    return path;
+}
+
+std::string UncPath(const std::string& path) {
+    return path;
+}
+
 TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "pakuto-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -158,7 +185,7 @@ ZipReport ReadZip(const std::string& archive) {
     report.ok = first == "OK";
     for (std::string name, data; in >> name;) {
         ZipEntry e;
-        in >> e.size >> e.mode >> data >> e.dosYear >> e.unixTime;
+        in >> e.size >> e.mode >> data >> e.dosYear >> e.unixTime >> e.utf8Flag;
         e.name = FromHex(name);
         e.content = FromHex(data);
         report.entries.push_back(e);

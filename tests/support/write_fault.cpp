@@ -77,6 +77,12 @@ bool WriteFaultFired() {
     return armed.load() == WriteFault::None && !readHook;
 }
 
+void Disarm() {
+    std::lock_guard lock(readHookMutex);
+    armed = WriteFault::None;
+    readHook = nullptr;
+}
+
 void ArmReadHook(const std::string& marker, std::function<void()> action) {
     std::lock_guard lock(readHookMutex);
     readMarker = marker;

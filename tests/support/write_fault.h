@@ -15,9 +15,13 @@ enum class WriteFault {
 };
 
 void ArmWriteFault(WriteFault fault, std::function<void()> action = {});
-// Runs `action` before the first pread of a file whose path holds `marker`.
+// Runs `action` before the first pread of a file whose path holds `marker` (on Windows just before the
+// file is opened for reading: once the library has it open, nobody can write to it).
 void ArmReadHook(const std::string& marker, std::function<void()> action);
 // True when the armed fault and read hook have fired (or none was armed).
 bool WriteFaultFired();
+// Disarms what was armed and has not fired (InChild on Windows, which runs its step in the test's own
+// process, calls it when the step ends).
+void Disarm();
 
 }  // namespace ts
