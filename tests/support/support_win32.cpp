@@ -331,14 +331,18 @@ ZipReport ReadZip(const std::string& path) {
     return report;
 }
 
-// Copies the archive for the Linux-side readers; false when there is no folder to copy it to.
+// Copies the archive for the Linux-side readers under a name no earlier copy has; false when there is
+// no folder to copy it to.
 static bool HandToLinuxReaders(const std::string& archive) {
     static std::atomic<unsigned> counter{0};
     const wchar_t* folder = _wgetenv(L"PAKUTO_WINE_ARCHIVES");
     if (folder == nullptr || *folder == L'\0') return false;
-    const std::wstring copy = std::wstring(folder) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(counter++) + L".zip";
-    return CopyFileW(PathOf(archive).c_str(), copy.c_str(), TRUE) != 0;
+    for (;;) {
+        const std::wstring copy = std::wstring(folder) + L"\\" + std::to_wstring(GetCurrentProcessId()) +
+                                  L"-" + std::to_wstring(counter++) + L".zip";
+        if (CopyFileW(PathOf(archive).c_str(), copy.c_str(), TRUE)) return true;
+        if (GetLastError() != ERROR_FILE_EXISTS) return false;
+    }
 }
 
 bool UnzipTests(const std::string& archive) {
