@@ -155,19 +155,6 @@ int InChild(const std::function<int()>& step, bool unprivileged, int timeoutSeco
     return pid < 0 ? -1 : Reap(pid, timeoutSeconds);
 }
 
-std::vector<std::string> ZipReport::Names() const {
-    std::vector<std::string> names;
-    for (const ZipEntry& e : entries) names.push_back(e.name);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-const ZipEntry* ZipReport::Find(const std::string& name) const {
-    for (const ZipEntry& e : entries)
-        if (e.name == name) return &e;
-    return nullptr;
-}
-
 static std::string FromHex(const std::string& hex) {
     std::string bytes;
     for (size_t i = 0; hex != "-" && i + 1 < hex.size(); i += 2)

@@ -4,6 +4,7 @@
 // support.cpp is the POSIX side; support_win32.cpp the Windows one (its header says what differs).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -86,8 +87,17 @@ struct ZipEntry {
 struct ZipReport {
     bool ok = false;  // zipfile opened the archive and every CRC checked
     std::vector<ZipEntry> entries;
-    std::vector<std::string> Names() const;  // sorted
-    const ZipEntry* Find(const std::string& name) const;
+    std::vector<std::string> Names() const {  // sorted
+        std::vector<std::string> names;
+        for (const ZipEntry& e : entries) names.push_back(e.name);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    const ZipEntry* Find(const std::string& name) const {
+        for (const ZipEntry& e : entries)
+            if (e.name == name) return &e;
+        return nullptr;
+    }
 };
 ZipReport ReadZip(const std::string& archive);  // Python's zipfile
 bool UnzipTests(const std::string& archive);    // unzip -t succeeds

@@ -283,19 +283,6 @@ int InChild(const std::function<int()>& step, bool, int) {
     return result;
 }
 
-std::vector<std::string> ZipReport::Names() const {
-    std::vector<std::string> names;
-    for (const ZipEntry& e : entries) names.push_back(e.name);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-const ZipEntry* ZipReport::Find(const std::string& name) const {
-    for (const ZipEntry& e : entries)
-        if (e.name == name) return &e;
-    return nullptr;
-}
-
 ZipReport ReadZip(const std::string& path) {
     ZipReport report;
     const std::string b = ReadFile(path);
