@@ -32,8 +32,13 @@ struct StoreRow {
     std::string operands;
     std::vector<std::string> names;
     On on = On::Both;
+    const char* target = "\"{A}\" \"{S}\"";  // the archive and base folder, spelled as Fill() takes them
 };
 
+std::string Fill(std::string text, const Tree& t);
+
+// The names stored, and the path forms taken: doubled separators, a folder deeper than MAX_PATH, and on
+// Windows backslashes, the "\\?\" form and UNC paths.
 TEST(Library, StoresWhatTheCommandNames) {
     const std::vector<std::string> subTree = {"sub/", "sub/deep/", "sub/deep/w.txt", "sub/z.txt"};
     const StoreRow rows[] = {
@@ -50,13 +55,24 @@ TEST(Library, StoresWhatTheCommandNames) {
         {"-mx=1", "\"sub/deep/w.txt\"", {"sub/deep/w.txt"}},
         {"-mx=1", "\"" + kJapanese + "\"", {kJapanese}},
         {"-mx=1", "sub\\deep\\w.txt", {"sub/deep/w.txt"}, On::Windows},
-        {"-mx=1", "\"sub\\deep\" \"sub\\z.txt\"", {"sub/deep/", "sub/deep/w.txt", "sub/z.txt"}, On::Windows},
+        {"-mx=1", "x.txt", {"x.txt"}, On::Both, "\"{A}\" \"{F}//\""},
+        {"-mx=1", "f.txt", {"f.txt"}, On::Both, "\"{A}\" \"{D}/\""},
+        {"-mx=1", "x.txt", {"x.txt"}, On::Windows, "\"{A}\" \"{F}\\\""},
+        {"-mx=1", "sub\\z.txt", {"sub/z.txt"}, On::Windows, "\"{A}\" \"{F}\\\\\""},
+        {"-mx=1", "x.txt", {"x.txt"}, On::Windows, "\"\\\\?\\{A}\" \"{F}\\\""},
+        {"-mx=1",
+         "x.txt sub\\deep",
+         {"sub/deep/", "sub/deep/w.txt", "x.txt"},
+         On::Windows,
+         "\"{UA}\" \"{US}\\\""},
     };
     for (const StoreRow& row : rows) {
         if (!ts::RunsHere(row.on)) continue;
-        SCOPED_TRACE(std::string(row.switches) + " | " + row.operands);
         Tree t;
-        ASSERT_EQ(Zip(t.Prefix(row.switches) + row.operands), SEVENZIP_OK);
+        const std::string command =
+            "a -tzip -hide " + std::string(row.switches) + " " + Fill(row.target, t) + " " + row.operands;
+        SCOPED_TRACE(command);
+        ASSERT_EQ(Zip(command), SEVENZIP_OK);
         const ts::ZipReport zip = ts::ReadZip(t.A);
         EXPECT_TRUE(zip.ok && ts::UnzipTests(t.A) && ts::BsdtarLists(t.A));
         EXPECT_EQ(zip.Names(), row.names);
@@ -83,17 +99,27 @@ TEST(Library, DriverRunsOneCommand) {
 }
 
 struct ErrorRow {
-    const char* command;  // {A}: the archive, {S}: the source folder with its '/', {N}: an archive
-                          // name longer than a file system takes
+    const char* command;  // as Fill() takes it
     int result;           // -1: any failure
     On on = On::Both;
 };
 
+// {A}: the archive, {S}: the source folder with its '/', {F}: the source folder alone, all in the
+// platform's spelling; {N}: an archive name longer than a file system takes; {D}: a folder beside
+// S/ deeper than MAX_PATH holding f.txt; {UA}, {US}: the archive and source folder as UNC paths.
 std::string Fill(std::string text, const Tree& t) {
     const std::string tooLong = t.out + "/" + std::string(252, 'n') + ".zip";
+    std::string deep = t.dir / "deep";
+    ts::MakeDir(deep);
+    for (int i = 0; i < 6; ++i) ts::MakeDir(deep += "/long-folder-name-" + std::string(40, 'd'));
+    ts::WriteFile(deep + "/f.txt", "data of f.txt");
     for (const auto& [key, value] :
-         {std::pair{"{A}", t.A}, std::pair{"{S}", t.S + "/"}, std::pair{"{N}", tooLong}})
-        for (size_t at; (at = text.find(key)) != std::string::npos;) text.replace(at, 3, value);
+         {std::pair{"{A}", ts::NativePath(t.A)}, std::pair{"{S}", ts::NativePath(t.S) + "/"},
+          std::pair{"{F}", ts::NativePath(t.S)}, std::pair{"{N}", tooLong},
+          std::pair{"{D}", ts::NativePath(deep)}, std::pair{"{UA}", ts::UncPath(t.A)},
+          std::pair{"{US}", ts::UncPath(t.S)}})
+        for (size_t at; (at = text.find(key)) != std::string::npos;)
+            text.replace(at, std::strlen(key), value);
     return text;
 }
 
@@ -198,45 +224,6 @@ TEST(Library, PublishesOnlyWhatVerifies) {
         EXPECT_EQ(Zip(t.Prefix("-mx=0") + "big.bin"), row.result);
         EXPECT_TRUE(ts::WriteFaultFired());
         EXPECT_TRUE(t.OutHolds(false));
-    }
-}
-
-// The path forms the platform's users write: doubled separators, a folder deeper than MAX_PATH, and on
-// Windows backslashes, the "\\\\?\\" form and UNC paths. {S} and {A}: the source folder (no trailing
-// separator) and the archive, in the platform's own spelling; {US}, {UA}: their UNC spelling.
-TEST(Library, TakesThePlatformsPathForms) {
-    struct PathRow {
-        const char* operands;
-        std::vector<std::string> names;
-        On on = On::Both;
-    };
-    const std::string deep = std::string("long-folder-name-") + std::string(40, 'd');
-    const PathRow rows[] = {
-        {"\"{A}\" \"{S}//\" x.txt", {"x.txt"}},
-        {"\"{A}\" \"{S}/{L}/{L}/{L}/{L}/{L}/{L}/\" f.txt", {"f.txt"}},
-        {"\"{A}\" \"{S}\\\" x.txt", {"x.txt"}, On::Windows},
-        {"\"{A}\" \"{S}\\\\\" sub\\z.txt", {"sub/z.txt"}, On::Windows},
-        {"\"\\\\?\\{A}\" \"{S}\\\" x.txt", {"x.txt"}, On::Windows},
-        {"\"{UA}\" \"{US}\\\" x.txt sub\\deep", {"sub/deep/", "sub/deep/w.txt", "x.txt"}, On::Windows},
-    };
-    for (const PathRow& row : rows) {
-        if (!ts::RunsHere(row.on)) continue;
-        Tree t;
-        std::string folder = t.S;
-        for (int i = 0; i < 6; ++i) ts::MakeDir(folder += "/" + deep);
-        ts::WriteFile(folder + "/f.txt", "data of f.txt");
-        std::string command = std::string("a -tzip -mx=1 ") + row.operands;
-        for (const auto& [key, value] :
-             {std::pair{"{S}", ts::NativePath(t.S)}, std::pair{"{A}", ts::NativePath(t.A)},
-              std::pair{"{US}", ts::UncPath(t.S)}, std::pair{"{UA}", ts::UncPath(t.A)},
-              std::pair{"{L}", deep}})
-            for (size_t at; (at = command.find(key)) != std::string::npos;)
-                command.replace(at, std::strlen(key), value);
-        SCOPED_TRACE(command);
-        ASSERT_EQ(Zip(command), SEVENZIP_OK);
-        const ts::ZipReport zip = ts::ReadZip(t.A);
-        EXPECT_TRUE(zip.ok && ts::UnzipTests(t.A) && ts::BsdtarLists(t.A));
-        EXPECT_EQ(zip.Names(), row.names);
     }
 }
 
