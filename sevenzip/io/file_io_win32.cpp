@@ -368,17 +368,29 @@ int readLinkAt(Handle dir, const std::string& name, std::string& target) {
     return 0;
 }
 
+namespace {
+
+// Where a positional read or write starts, and how much one call moves (DWORD counts, at most 1 GiB).
+OVERLAPPED placeAt(uint64_t offset) {
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>(offset);
+    where.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return where;
+}
+
+DWORD chunkOf(size_t left) {
+    return static_cast<DWORD>(std::min<size_t>(left, 1u << 30));
+}
+
+}  // namespace
+
 int readAt(Handle fd, void* data, size_t size, uint64_t offset, size_t& got) {
     auto* bytes = static_cast<uint8_t*>(data);
     got = 0;
     while (got < size) {
-        const uint64_t at = offset + got;
-        OVERLAPPED where{};
-        where.Offset = static_cast<DWORD>(at);
-        where.OffsetHigh = static_cast<DWORD>(at >> 32);
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - got, 1u << 30));
+        OVERLAPPED where = placeAt(offset + got);
         DWORD n = 0;
-        if (!ReadFile(native(fd), bytes + got, chunk, &n, &where)) {
+        if (!ReadFile(native(fd), bytes + got, chunkOf(size - got), &n, &where)) {
             if (GetLastError() == ERROR_HANDLE_EOF) break;
             return lastError();
         }
@@ -392,13 +404,9 @@ int writeAt(Handle fd, const void* data, size_t size, uint64_t offset) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     size_t done = 0;
     while (done < size) {
-        const uint64_t at = offset + done;
-        OVERLAPPED where{};
-        where.Offset = static_cast<DWORD>(at);
-        where.OffsetHigh = static_cast<DWORD>(at >> 32);
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));
+        OVERLAPPED where = placeAt(offset + done);
         DWORD n = 0;
-        if (!WriteFile(native(fd), bytes + done, chunk, &n, &where)) return lastError();
+        if (!WriteFile(native(fd), bytes + done, chunkOf(size - done), &n, &where)) return lastError();
         if (n == 0) return failWith(EIO);
         done += n;
     }

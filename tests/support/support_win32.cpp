@@ -35,13 +35,13 @@ std::wstring Wide(const std::string& utf8) {
     return wide;
 }
 
-std::string Utf8(const std::wstring& wide) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+std::string Narrow(const std::wstring& wide, UINT codePage = CP_UTF8) {
+    const int n = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
                                       nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr,
+    std::string text(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr,
                         nullptr);
-    return utf8;
+    return text;
 }
 
 // A path for the wide API: backslashes, and the "\\?\" form for long absolute paths, so that
@@ -155,7 +155,7 @@ TempDir::TempDir() {
         const std::wstring path = base + L"pakuto-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                   std::to_wstring(counter++);
         if (CreateDirectoryW(path.c_str(), nullptr)) {
-            path_ = Utf8(path);
+            path_ = Narrow(path);
             return;
         }
         if (GetLastError() != ERROR_ALREADY_EXISTS)
@@ -190,7 +190,7 @@ std::vector<std::string> Tree(const std::string& folder) {
     std::error_code ec;
     const fs::path root = PathOf(folder);
     for (const auto& e : fs::recursive_directory_iterator(root, ec)) {
-        std::string name = Utf8(e.path().lexically_relative(root).wstring());
+        std::string name = Narrow(e.path().lexically_relative(root).wstring());
         std::replace(name.begin(), name.end(), '\\', '/');
         names.push_back(e.is_directory() ? name + "/" : name);
     }
@@ -202,13 +202,7 @@ std::string CommandText(const std::string& utf8) {
     if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
                             nullptr, 0) <= 0)
         return utf8;
-    const std::wstring wide = Wide(utf8);
-    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string text(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr,
-                        nullptr);
-    return text;
+    return Narrow(Wide(utf8), CP_ACP);
 }
 
 int Run(const std::vector<std::string>& argv, std::string* output, int timeoutSeconds) {
@@ -272,9 +266,9 @@ std::string NativePath(const std::string& path) {
 std::string UncPath(const std::string& path) {
     std::wstring base, unc;
     TempRoot(base, unc);
-    const std::string local = NativePath(path), root = Utf8(base);
+    const std::string local = NativePath(path), root = Narrow(base);
     if (local.compare(0, root.size(), root) != 0) return "";
-    return Utf8(unc) + local.substr(root.size());
+    return Narrow(unc) + local.substr(root.size());
 }
 
 int InChild(const std::function<int()>& step, bool, int) {
