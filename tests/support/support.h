@@ -80,7 +80,7 @@ struct ZipEntry {
     uint64_t size = 0;      // uncompressed size
     unsigned mode = 0;      // the Unix mode from the external attributes
     std::string content;    // the data of entries up to 64 bytes
-    int dosYear = 0;        // the year of the DOS date and time
+    int dosYear = 0;        // the year of the DOS date and time (this and unixTime: POSIX only)
     int64_t unixTime = -1;  // the extended-time field's modification time as readers take it; -1: none
     bool utf8Flag = false;  // the language-encoding flag (bit 11)
 };
