@@ -17,10 +17,14 @@ export PAKUTO_WINDOWS_SRC=${PAKUTO_WINDOWS_SRC:-$win64/windows-deps-src}
 for pair in "x86_64 $win64" "i686 $win32"; do
     read -r arch build <<<"$pair"
     echo "== Windows $arch: $build =="
+    SECONDS=0
     scripts/windows-deps.sh "$arch" "$build"
+    deps=$SECONDS
     cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-"$arch".cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DPAKUTO_WINDOWS_DEPS="$(realpath "$build")/windows-deps" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
         -DPAKUTO_LINUX_DRIVER="$linux_driver" >/dev/null
     cmake --build "$build" -j"$(nproc)"
+    built=$SECONDS
     ctest --test-dir "$build" --output-on-failure
+    echo "Windows $arch: dependencies $deps s, build $((built - deps)) s, tests $((SECONDS - built)) s"
 done
