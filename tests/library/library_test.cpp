@@ -176,6 +176,14 @@ TEST(Library, RefusedCommandsLeaveNothing) {
     EXPECT_EQ(small[0], 'x');
     EXPECT_NE(SevenZip(nullptr, "nonsense", small, 1), SEVENZIP_OK);
     EXPECT_TRUE(small[0] == '\0' && small[1] == 'x');
+    // Cut anywhere, the output is the start of the whole report, in whole characters of its encoding.
+    const std::string japanese = ts::CommandText("x" + kJapanese);
+    char whole[256], part[256];
+    SevenZip(nullptr, japanese.c_str(), whole, sizeof whole);
+    for (unsigned size = 1; size < sizeof part; ++size) {
+        ASSERT_NE(SevenZip(nullptr, japanese.c_str(), part, size), SEVENZIP_OK);
+        EXPECT_TRUE(std::string(whole).rfind(part, 0) == 0 && ts::IsText(part)) << size;
+    }
 }
 
 // A file under the archive's name is never replaced: there before the call, or appearing while the

@@ -61,6 +61,18 @@ std::string CommandText(const std::string& utf8) {
     return utf8;
 }
 
+bool IsText(const std::string& bytes) {
+    for (size_t i = 0; i < bytes.size();) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > bytes.size()) return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+
 Held::Held(const std::string& path, Hold how) {
     if (path.empty()) return;
     if (how == Hold::Everything) {

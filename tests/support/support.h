@@ -66,6 +66,10 @@ std::string UncPath(const std::string& path);
 // no text in the code page).
 std::string CommandText(const std::string& utf8);
 
+// Whether bytes are whole characters of the platform's command encoding (UTF-8; the ANSI code page on
+// Windows).
+bool IsText(const std::string& bytes);
+
 // Runs argv[0] with argv and returns its exit code (-1 when it was killed or ran out of time), with
 // its standard output and error in `output`.
 int Run(const std::vector<std::string>& argv, std::string* output = nullptr, int timeoutSeconds = 300);

@@ -189,6 +189,11 @@ std::string CommandText(const std::string& utf8) {
     return Narrow(Wide(utf8), CP_ACP);
 }
 
+bool IsText(const std::string& bytes) {
+    return bytes.empty() || MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(),
+                                                static_cast<int>(bytes.size()), nullptr, 0) > 0;
+}
+
 int Run(const std::vector<std::string>& argv, std::string* output, int timeoutSeconds) {
     std::wstring program = Wide(argv.at(0));
     if (program.find_first_of(L"\\/:") == std::wstring::npos) program = ProgramFolder() + program;
