@@ -96,6 +96,11 @@ TEST(Library, DriverRunsOneCommand) {
     EXPECT_EQ(ts::ReadZip(t.A).Names(), std::vector<std::string>{"x.txt"});
     EXPECT_EQ(ts::Run({PAKUTO_TEST_DRIVER, t.Prefix() + "missing"}), 1);
     EXPECT_EQ(ts::Run({PAKUTO_TEST_DRIVER}), 1);
+    // A character its code page lacks is refused, never made a look-alike ("xe.txt") or a wildcard.
+    Tree u;
+    ts::WriteFile(u.S + "/xe.txt", "data of xe.txt");
+    EXPECT_EQ(ts::Run({PAKUTO_TEST_DRIVER, u.Prefix() + "x\xC3\xA9.txt"}), 1);
+    EXPECT_TRUE(u.OutHolds(false));
 }
 
 struct ErrorRow {
