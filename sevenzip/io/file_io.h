@@ -74,7 +74,7 @@ struct FileInfo {
     uint32_t group = 0;       // the owning group; 0 on Windows
     uint64_t device = 0;      // what holds it (st_dev; the volume serial number on Windows)
     uint64_t index = 0;       // its number there (st_ino; the file index on Windows)
-    uint64_t size = 0;        // bytes; for a link the length of its target text
+    uint64_t size = 0;        // bytes; for a link its target text's length on POSIX, 0 on Windows
     int64_t mtimeSec = 0;     // modification time, seconds since 1970
     int64_t mtimeNsec = 0;
 };

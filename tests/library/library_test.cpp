@@ -19,7 +19,9 @@ using Tree = ts::LibraryTree;
 using ts::On;
 using ts::Zip;
 
-const std::string kJapanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE5\x90\x8D\xE5\x89\x8D.jp";
+// Japanese with a character whose second byte in code page 932 is a backslash (0x5C): the name stays
+// one name.
+const std::string kJapanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE8\xA1\xA8.jp";
 
 bool IsAscii(const std::string& name) {
     for (unsigned char c : name)

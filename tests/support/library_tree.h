@@ -23,7 +23,7 @@ struct LibraryTree {
     LibraryTree() {
         for (const char* d : {"S", "S/sub", "S/sub/deep", "S/empty", "out"}) MakeDir(dir / d);
         for (const char* f : {"x.txt", "y.log", "sub/z.txt", "sub/deep/w.txt", "-lead", "a*b",
-                              "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE5\x90\x8D\xE5\x89\x8D.jp"})
+                              "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE8\xA1\xA8.jp"})
             WriteFile(S + "/" + f, std::string("data of ") + f);
     }
     std::string Prefix(const std::string& switches = "-mx=1") const {
