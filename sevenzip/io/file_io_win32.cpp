@@ -515,6 +515,9 @@ namespace {
 
 // The length of a path's root: "C:\" 3, "C:" 2, "\\server\share" up to the share's end, "\" 1.
 size_t rootLength(const std::string& path) {
+    // The "\\?\" forms: "\\?\C:\" and "\\?\UNC\server\share" hold the roots below.
+    if (path.rfind("\\\\?\\UNC\\", 0) == 0) return 6 + rootLength("\\" + path.substr(7));
+    if (path.rfind("\\\\?\\", 0) == 0) return 4 + rootLength(path.substr(4));
     if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) {
         size_t at = 2, parts = 0;
         while (at < path.size() && parts < 2) {
