@@ -2,8 +2,6 @@
 // container), to tune levels and piece sizes: prints the DEFLATE bytes delivered and the wall time.
 //   usage: pipeline_bench FOLDER [-mx=N] [-threads=N] [-per-file]
 // -per-file makes one pipeline per file, as one archiver call per file does.
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,10 +17,12 @@ namespace fs = std::filesystem;
 namespace {
 
 bool list(const fs::path& path, sevenzip::SourceFile& file) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    sevenzip::io::FileInfo info;
+    if (sevenzip::io::statAt(sevenzip::io::kCurrentFolder, path.string(), info, false) != 0 ||
+        info.kind != sevenzip::io::Kind::File)
+        return false;
     file.path = path.string();
-    file.identity = sevenzip::io::identityOf(st);
+    file.identity = sevenzip::io::identityOf(info);
     return true;
 }
 

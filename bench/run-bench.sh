@@ -136,3 +136,47 @@ peak_kib=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt"
 printf 'peak resident memory  %d MiB (%s file, archive %d bytes, %s s)\n' "$((peak_kib / 1024))" \
     "${PAKUTO_BENCH_BIG:-sparse}" "$(size "$work/big.zip")" \
     "$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$work/time.txt")"
+
+# The Windows library: the driver sevenzip32.exe with 7-zip32.dll (x86_64, Release, the same versions of
+# libdeflate and minizip) under Wine, against the Linux library in the same run: the same archive
+# (sizes and each entry's data) and the wall-time ratio, Wine's start of the process included.
+# PAKUTO_BENCH_WINE=0 leaves it out.
+if [ "${PAKUTO_BENCH_WINE:-1}" = 1 ]; then
+    echo
+    echo "== folder form under Wine: 7-zip32.dll (x86_64) against lib7-zip32.so (best of $rounds) =="
+    win_build=${PAKUTO_BENCH_WIN_BUILD:-$build-win64}
+    if ! { "$root/scripts/windows-deps.sh" x86_64 "$win_build" &&
+           cmake -S "$root" -B "$win_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+               -DCMAKE_BUILD_TYPE=Release -DPAKUTO_BUILD_TESTS=OFF -DPAKUTO_WINDOWS_DEPS="$win_build/windows-deps" &&
+           cmake --build "$win_build" -j"$(nproc)" --target sevenzip32; } >"$log" 2>&1; then
+        cat "$log"
+        echo "run-bench: Windows build failed" >&2
+        exit 1
+    fi
+    rm -f "$log"
+    wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+    wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+    export WINEPREFIX=$work/wine WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    mkdir -p "$WINEPREFIX"
+    "$wineserver" -p
+    trap 'restore_priority; "$wineserver" -k; rm -rf "$work" "$shm"' EXIT
+    s=$(now)
+    LANG=ja_JP.UTF-8 timeout 240 "$wine" wineboot -i >/dev/null 2>&1
+    echo "Wine prefix made in $(awk -v a="$(now)" -v b="$s" 'BEGIN { printf "%.1f", a - b }') s"
+    winpath() { local p=$1; echo "Z:${p//\//\\}"; }
+    wine_folder() {
+        rm -f "$work/wine.zip"
+        LANG=ja_JP.UTF-8 timeout 600 "$wine" "$win_build/bin/sevenzip32.exe" \
+            "$prefix \"$(winpath "$work/wine.zip")\" \"$(winpath "$corpus")\\\\\" \"*.*\" \"-ir!*.*\""
+    }
+    t_lin='' t_win=''
+    for _ in $(seq "$rounds"); do
+        t_lin=$(min "$t_lin" "$(timed ours_folder)")
+        t_win=$(min "$t_win" "$(timed wine_folder)")
+    done
+    unzip -tq "$work/wine.zip" >/dev/null || { echo "the Windows library's archive failed unzip -t"; exit 1; }
+    printf 'Linux  %9d bytes  %6.3f s\n' "$(size "$work/ours.zip")" "$t_lin"
+    printf 'Wine   %9d bytes  %6.3f s\n' "$(size "$work/wine.zip")" "$t_win"
+    echo "DEFLATE data         Linux $(data_bytes "$work/ours.zip"), Wine $(data_bytes "$work/wine.zip") bytes"
+    echo "wall-time ratio      $(ratio "$t_win" "$t_lin")   (target <= 1.5)"
+fi

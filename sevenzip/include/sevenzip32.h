@@ -1,8 +1,10 @@
 /*
  * sevenzip32.h - the archiver library's one public entry point, SevenZip.
  *
- * The library lib7-zip32.so runs one text command per call and writes ZIP archives. It is a C ABI so
- * that any program can load it by path with dlopen() and look up "SevenZip" with dlsym().
+ * The library lib7-zip32.so (7-zip32.dll on Windows) runs one text command per call and writes ZIP
+ * archives. It is a C ABI so that any program can load it by path with dlopen() and look up "SevenZip"
+ * with dlsym(), or on Windows with LoadLibrary() and GetProcAddress(h, "SevenZip") (the export has no
+ * stdcall decoration on either architecture).
  *
  * Command grammar (the one statement of it; the library's other headers refer here). Tokens are
  * separated by spaces; a double quote opens or closes a quoted stretch anywhere in a token (no escapes;
@@ -24,6 +26,14 @@
  * path; an operand ending in '/' (a doubled trailing '/' means the same folder) is the base folder for
  * the names that follow; names are relative to the base folder, or to the current folder when there is
  * none. '*' matches any run of characters, '?' one character, "*.*" every name.
+ *
+ * Windows paths: '\' and '/' both separate, so "C:\work\" (a trailing backslash, doubled or not) is a
+ * base folder; drive letters ("C:\", a bare "C:" taken as the drive's root) and UNC paths
+ * ("\\server\share\") work, and so do paths longer than MAX_PATH. A name holding ':' counts as
+ * absolute and is refused (it would name a drive or a data stream). Names in the archive use '/'. The
+ * command is text in the process's ANSI code page (CP_ACP, e.g. 932 on Japanese systems), converted
+ * strictly: bytes that are not valid text there give SEVENZIP_E_SYNTAX. A name that is not ASCII is stored
+ * as UTF-8 with the language-encoding flag, as on Linux.
  *
  * What gets stored: a name that is a folder brings its whole tree; -ir! walks every base folder's tree
  * and takes every file, link and folder whose name matches. Folders become folder entries (empty ones
@@ -58,6 +68,13 @@
  * and its temporary file are never stored, nor is a regular file of that shape left by a killed run when
  * a walk or wildcard meets it; folders and other kinds of that shape, and names merely like it, are.
  *
+ * On Windows, where modes and the umask do not exist, the archive keeps the access control list it
+ * inherits from its folder; its temporary file is opened sharing nothing, so no other process reads or
+ * writes it while it fills. Symbolic links and junctions count as links (a link's target text is its
+ * print name, '\' turned into '/' when it is relative); sources are opened so that nobody can write to
+ * them while they are read, and their size and time are still compared. The data is flushed with
+ * FlushFileBuffers, and the archive is named with MoveFileExW, which fails when the name is taken.
+ *
  * Result codes never change meaning; SEVENZIP_OK is the only success.
  */
 #ifndef SEVENZIP32_H
@@ -65,14 +82,30 @@
 
 #include <stdint.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
+/* The entry point's platform types: Windows takes the window handle and buffer size its callers have
+ * always passed, and the stdcall convention; Linux a plain pointer and a 32-bit size. */
 #if defined(_WIN32)
+#if defined(SEVENZIP_BUILDING_LIBRARY)
 #define SEVENZIP_API __declspec(dllexport)
 #else
+#define SEVENZIP_API
+#endif
+#define SEVENZIP_CALL __stdcall
+typedef HWND SevenZipOwner;
+typedef DWORD SevenZipSize;
+#else
 #define SEVENZIP_API __attribute__((visibility("default")))
+#define SEVENZIP_CALL
+typedef void* SevenZipOwner;
+typedef int32_t SevenZipSize;
 #endif
 
 enum SevenZipResult {
@@ -91,14 +124,20 @@ enum SevenZipResult {
  * returns.
  *
  * owner:      the caller's window handle; unused (no window is ever shown).
- * command:    the command text, bytes as the file system takes them (UTF-8 on this platform).
- * output:     receives a short human-readable report, always NUL-terminated within outputSize and
- *             never written past it. May be NULL, or outputSize may be 0.
+ * command:    the command text: on Linux bytes as the file system takes them (UTF-8); on Windows text
+ *             in the ANSI code page.
+ * output:     receives a short human-readable report (in the same encoding as the command), always
+ *             NUL-terminated within outputSize and never written past it, never cutting a character
+ *             in two. May be NULL, or outputSize may be 0.
  * Returns SEVENZIP_OK (0) only when the archive exists under its name, complete, its data flushed, and
  * verified.
  * On any other result no file was created or changed. Never throws, never aborts on bad input.
+ *
+ * Linux: int32_t SevenZip(void*, const char*, char*, int32_t).
+ * Windows: int __stdcall SevenZip(HWND, const char*, char*, DWORD), exported as "SevenZip".
  */
-SEVENZIP_API int32_t SevenZip(void* owner, const char* command, char* output, int32_t outputSize);
+SEVENZIP_API int SEVENZIP_CALL SevenZip(SevenZipOwner owner, const char* command, char* output,
+                                        SevenZipSize outputSize);
 
 #ifdef __cplusplus
 }

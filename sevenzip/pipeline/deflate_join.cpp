@@ -68,11 +68,13 @@ bool locateFinalBlock(const uint8_t* data, size_t size, BlockBounds& bounds) {
 bool makeJoinable(std::vector<uint8_t>& stream) {
     BlockBounds bounds;
     if (!locateFinalBlock(stream.data(), stream.size(), bounds)) return false;
-    stream[bounds.finalBlockBit / 8] &= static_cast<uint8_t>(~(1u << (bounds.finalBlockBit % 8)));
+    stream[static_cast<size_t>(bounds.finalBlockBit / 8)] &=
+        static_cast<uint8_t>(~(1u << (bounds.finalBlockBit % 8)));
     // Clear whatever padding follows the end-of-block code, so the stored header's bits read as zero.
     if (bounds.endBit % 8 != 0)
-        stream[bounds.endBit / 8] &= static_cast<uint8_t>((1u << (bounds.endBit % 8)) - 1);
-    stream.resize((bounds.endBit + kStoredHeaderBits + 7) / 8, 0);
+        stream[static_cast<size_t>(bounds.endBit / 8)] &=
+            static_cast<uint8_t>((1u << (bounds.endBit % 8)) - 1);
+    stream.resize(static_cast<size_t>((bounds.endBit + kStoredHeaderBits + 7) / 8), 0);
     stream.insert(stream.end(), kEmptyStoredLengths.begin(), kEmptyStoredLengths.end());
     return true;
 }

@@ -31,10 +31,10 @@ struct ReadStatus {
 ReadStatus openSource(const SourceFile& file, io::Fd& fd);
 
 // Reads exactly `length` bytes at `offset` into `out`. A file that ends early is ESTALE.
-ReadStatus readExactly(const SourceFile& file, int fd, uint64_t offset, size_t length, uint8_t* out);
+ReadStatus readExactly(const SourceFile& file, io::Handle fd, uint64_t offset, size_t length, uint8_t* out);
 
 // After the last read: the file must have no byte past its listed size, and its size and modification
 // time must be those listed.
-ReadStatus checkUnchanged(const SourceFile& file, int fd);
+ReadStatus checkUnchanged(const SourceFile& file, io::Handle fd);
 
 }  // namespace sevenzip::detail

@@ -1,7 +1,6 @@
 // archive_job.cpp - one command's steps in order, with the pipeline feeding the ZIP writer.
 #include "archive_job.h"
 
-#include <algorithm>
 #include <cstdio>
 
 #include <zlib.h>
@@ -79,11 +78,11 @@ std::string runCommand(std::string_view text) {
         expected = writeEntries(command, entries, writer);
     }
     verifyArchive(temp.fd(), expected);
-    struct stat st {};
-    const std::string& archivePath = target.absolutePath();
-    const gid_t group = io::statAt(temp.fd(), "", st, false) == 0 ? st.st_gid : ~gid_t{0};
-    temp.publish(
-        archiveMode(entries, archivePath.substr(0, std::max<size_t>(archivePath.rfind('/'), 1)), group));
+    io::FileInfo st;
+    std::string archiveFolder, archiveName;
+    io::splitPath(target.absolutePath(), archiveFolder, archiveName);
+    const uint32_t group = io::statAt(temp.fd(), "", st, false) == 0 ? st.group : ~uint32_t{0};
+    temp.publish(archiveMode(entries, archiveFolder, group));
 
     size_t files = 0, folders = 0, links = 0;
     uint64_t bytes = 0;
@@ -93,8 +92,7 @@ std::string runCommand(std::string_view text) {
         links += entry.kind == EntryKind::Link;
         bytes += entry.identity.size;
     }
-    const uint64_t archiveBytes =
-        io::statAt(temp.fd(), "", st, false) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    const uint64_t archiveBytes = io::statAt(temp.fd(), "", st, false) == 0 ? st.size : 0;
     char summary[256];
     std::snprintf(summary, sizeof summary, "%zu files, %zu folders, %zu links; %llu bytes in %llu bytes",
                   files, folders, links, static_cast<unsigned long long>(bytes),

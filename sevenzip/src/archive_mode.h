@@ -2,8 +2,7 @@
 // holds where it stands.
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,7 +21,9 @@ namespace sevenzip {
 //   such rules make the archive private to its owner.
 // Whatever cannot be checked (a path that no longer resolves, an unreadable attribute) counts as
 // denying. archiveFolder: the folder the archive goes to; archiveGroup: the group of the archive's file.
-mode_t archiveMode(const std::vector<SelectedEntry>& entries, const std::string& archiveFolder,
-                   gid_t archiveGroup);
+// Where files carry no permission bits (io::hasPermissionBits(), false on Windows) nothing is checked
+// and the result is 0: the archive keeps the access control list its folder passes on.
+uint32_t archiveMode(const std::vector<SelectedEntry>& entries, const std::string& archiveFolder,
+                     uint32_t archiveGroup);
 
 }  // namespace sevenzip

@@ -1,8 +1,6 @@
 // archive_publish.cpp - temporary file creation, no-replace publication and clean-up.
 #include "archive_publish.h"
 
-#include <fcntl.h>
-
 #include <cerrno>
 #include <random>
 
@@ -36,28 +34,27 @@ bool isTemporaryName(std::string_view name) {
 ArchiveTarget::ArchiveTarget(const std::string& archivePath) {
     if (const int err = io::absolutePath(archivePath, absolutePath_); err != 0)
         throw Failure(SEVENZIP_E_WRITE, systemMessage("current folder", err));
-    const size_t slash = absolutePath_.rfind('/');
-    const std::string folder = slash == 0 ? "/" : absolutePath_.substr(0, slash);
-    name_ = absolutePath_.substr(slash + 1);
+    std::string folder;
+    io::splitPath(absolutePath_, folder, name_);
     if (name_.empty() || name_ == "." || name_ == "..")
         throw Failure(SEVENZIP_E_SYNTAX, "the archive path \"" + archivePath + "\" names no file");
-    folder_ = io::openAt(AT_FDCWD, folder, O_RDONLY | O_DIRECTORY);
+    folder_ = io::openAt(io::kCurrentFolder, folder, io::kFolder);
     if (!folder_.valid()) throw Failure(SEVENZIP_E_WRITE, systemMessage("archive folder " + folder, errno));
     const size_t nameMax = io::nameMax(folder_.get());
-    if (name_.size() > nameMax)
+    if (io::nameLength(name_) > nameMax)
         throw Failure(SEVENZIP_E_WRITE, "the archive name " + name_.substr(0, 40) + "... is " +
                                             std::to_string(name_.size()) +
                                             " bytes long; the file system of " + folder + " takes at most " +
                                             std::to_string(nameMax));
     // Any entry of that name counts, whatever its kind: a link (dangling or not) is not followed.
-    struct stat st {};
+    io::FileInfo st;
     const int err = io::statAt(folder_.get(), name_, st, false);
     if (err == 0) throw Failure(SEVENZIP_E_EXISTS, absolutePath_ + " already exists; it was left as it is");
     if (err != ENOENT) throw Failure(SEVENZIP_E_WRITE, systemMessage(absolutePath_, err));
     const size_t room =
         nameMax > 1 + kTempMarker.size() + kRandomChars ? nameMax - 1 - kTempMarker.size() - kRandomChars : 0;
     tempPrefix_.assign(1, '.');
-    tempPrefix_.append(name_, 0, room);
+    tempPrefix_.append(io::namePrefix(name_, room));
     tempPrefix_.append(kTempMarker);
 }
 
@@ -69,7 +66,7 @@ TempArchive::TempArchive(const ArchiveTarget& target) : target_(target) {
     for (int attempt = 0; attempt < kTempTries; ++attempt) {
         std::string name = target.tempPrefix();
         for (size_t i = 0; i < kRandomChars; ++i) name.push_back(kAlphabet[pick(device)]);
-        fd_ = io::openAt(target.folderFd(), name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+        fd_ = io::openAt(target.folderFd(), name, io::kCreateNew);
         if (fd_.valid()) {
             tempName_ = std::move(name);
             return;
@@ -85,7 +82,7 @@ TempArchive::~TempArchive() {
     if (!published_ && !tempName_.empty()) io::removeAt(target_.folderFd(), tempName_);
 }
 
-void TempArchive::publish(mode_t mode) {
+void TempArchive::publish(uint32_t mode) {
     if (const int err = io::setMode(fd_.get(), mode); err != 0)
         throw Failure(SEVENZIP_E_WRITE, systemMessage("setting the archive's permissions", err));
     if (const int err = io::flushData(fd_.get()); err != 0)

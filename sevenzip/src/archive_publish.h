@@ -14,9 +14,8 @@
 // exception, leaves nothing behind.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -39,7 +38,7 @@ public:
     // system takes. All of this is checked before any work is done.
     explicit ArchiveTarget(const std::string& archivePath);
 
-    int folderFd() const { return folder_.get(); }
+    io::Handle folderFd() const { return folder_.get(); }
     const std::string& name() const { return name_; }
     const std::string& absolutePath() const { return absolutePath_; }
     // The start of every temporary file name of this archive (see above).
@@ -60,13 +59,13 @@ public:
     TempArchive(const TempArchive&) = delete;
     TempArchive& operator=(const TempArchive&) = delete;
 
-    int fd() const { return fd_.get(); }
+    io::Handle fd() const { return fd_.get(); }
     const std::string& name() const { return tempName_; }
 
     // Sets the archive's mode, flushes its data and names it as the archive. Throws
     // Failure(SEVENZIP_E_EXISTS) when the name was taken meanwhile (that entry is left as it was),
     // Failure(SEVENZIP_E_WRITE) for any other failure; either way the temporary file is gone.
-    void publish(mode_t mode);
+    void publish(uint32_t mode);
 
 private:
     const ArchiveTarget& target_;

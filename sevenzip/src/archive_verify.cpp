@@ -40,14 +40,14 @@ constexpr uint32_t kLimit32 = 0xFFFFFFFFu;
     throw Failure(SEVENZIP_E_VERIFY, what);
 }
 
-void readAt(int fd, uint8_t* data, size_t size, uint64_t offset) {
+void readAt(io::Handle fd, uint8_t* data, size_t size, uint64_t offset) {
     size_t got = 0;
     if (const int err = io::readAt(fd, data, size, offset, got); err != 0)
         throw Failure(SEVENZIP_E_WRITE, systemMessage("reading the archive back", err));
     if (got < size) mismatch("the archive ends early");
 }
 
-std::vector<uint8_t> readVector(int fd, size_t size, uint64_t offset) {
+std::vector<uint8_t> readVector(io::Handle fd, size_t size, uint64_t offset) {
     std::vector<uint8_t> data(size);
     readAt(fd, data.data(), size, offset);
     return data;
@@ -90,7 +90,7 @@ void applyZip64(const uint8_t* extra, size_t length, CentralRecord& record, bool
     if (anyMax) mismatch("the ZIP64 field of " + record.name + " is missing");
 }
 
-uint32_t storedCrc(int fd, uint64_t offset, uint64_t size) {
+uint32_t storedCrc(io::Handle fd, uint64_t offset, uint64_t size) {
     std::vector<uint8_t> chunk(static_cast<size_t>(std::min<uint64_t>(size, kStreamChunk)));
     uLong crc = crc32(0, nullptr, 0);
     for (uint64_t done = 0; done < size;) {
@@ -108,7 +108,7 @@ struct DecompressorDeleter {
 
 // The CRC of an entry's decompressed data; throws unless it decompresses to exactly `size` bytes,
 // using exactly its compressed bytes.
-uint32_t deflatedCrc(int fd, const CentralRecord& record, uint64_t dataOffset,
+uint32_t deflatedCrc(io::Handle fd, const CentralRecord& record, uint64_t dataOffset,
                      libdeflate_decompressor* whole) {
     if (record.size <= kWholeEntryLimit &&
         record.compressedSize <= kWholeEntryLimit + (kWholeEntryLimit >> 4)) {
@@ -162,7 +162,7 @@ struct DataCheck {
 
 // Decompresses every entry and compares its CRC, on several threads when there is enough data to pay
 // for them. The first failure is rethrown once every thread has stopped.
-void checkData(int fd, const std::vector<DataCheck>& checks) {
+void checkData(io::Handle fd, const std::vector<DataCheck>& checks) {
     uint64_t total = 0;
     for (const DataCheck& check : checks) total += check.record.compressedSize;
     const size_t threads =
@@ -200,11 +200,11 @@ void checkData(int fd, const std::vector<DataCheck>& checks) {
 
 }  // namespace
 
-void verifyArchive(int fd, const std::vector<ExpectedEntry>& expected) {
-    struct stat st {};
+void verifyArchive(io::Handle fd, const std::vector<ExpectedEntry>& expected) {
+    io::FileInfo st;
     if (const int err = io::statAt(fd, "", st, false); err != 0)
         throw Failure(SEVENZIP_E_WRITE, systemMessage("reading the archive back", err));
-    const auto fileSize = static_cast<uint64_t>(st.st_size);
+    const uint64_t fileSize = st.size;
     if (fileSize < 22) mismatch("the archive has no end record");
 
     // The end record has no comment, so it is the last 22 bytes.

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "file_io.h"
+
 namespace sevenzip {
 
 struct ExpectedEntry {
@@ -20,6 +22,6 @@ struct ExpectedEntry {
 
 // Throws Failure(SEVENZIP_E_VERIFY) naming the first entry or record that does not match, or
 // Failure(SEVENZIP_E_WRITE) when the file cannot be read back.
-void verifyArchive(int fd, const std::vector<ExpectedEntry>& expected);
+void verifyArchive(io::Handle fd, const std::vector<ExpectedEntry>& expected);
 
 }  // namespace sevenzip

@@ -6,6 +6,7 @@
 #include <charconv>
 
 #include "failure.h"
+#include "file_io.h"
 #include "sevenzip32.h"
 
 namespace sevenzip {
@@ -67,7 +68,7 @@ void parseSwitch(const std::string& token, Command& command) {
     if (startsWithNoCase(token, "-ir!")) {
         std::string wildcard = token.substr(4);
         if (wildcard.empty()) syntaxError("switch " + shown(token) + " needs a wildcard");
-        if (wildcard.find('/') != std::string::npos)
+        if (std::any_of(wildcard.begin(), wildcard.end(), io::isSeparator))
             syntaxError("the wildcard of " + shown(token) + " matches names, not paths");
         command.recursive.push_back(std::move(wildcard));
         return;
@@ -88,14 +89,10 @@ void parseSwitch(const std::string& token, Command& command) {
     syntaxError("unknown switch " + shown(token));
 }
 
-// An operand ending in '/' names a base folder; any number of trailing '/' mean the same folder.
+// An operand ending in a separator names a base folder; any number of trailing separators mean the
+// same folder.
 bool isBaseFolder(const std::string& operand) {
-    return operand.size() > 0 && operand.back() == '/';
-}
-
-std::string withoutTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
+    return operand.size() > 0 && io::isSeparator(operand.back());
 }
 
 }  // namespace
@@ -153,7 +150,7 @@ Command parseCommand(std::string_view text) {
     bool anyName = false;
     for (size_t i = 1; i < operands.size(); ++i) {
         if (isBaseFolder(operands[i])) {
-            command.groups.push_back(NameGroup{withoutTrailingSlashes(operands[i]), {}});
+            command.groups.push_back(NameGroup{io::withoutTrailingSeparators(operands[i]), {}});
         } else {
             if (command.groups.empty()) command.groups.push_back(NameGroup{});
             command.groups.back().names.push_back(operands[i]);

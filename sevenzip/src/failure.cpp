@@ -1,8 +1,7 @@
 // failure.cpp - the result-code message lookup and the system-error message form.
 #include "failure.h"
 
-#include <cstring>
-
+#include "file_io.h"
 #include "sevenzip32.h"
 
 namespace sevenzip {
@@ -31,10 +30,7 @@ const char* resultText(int32_t code) {
 }
 
 std::string systemMessage(const std::string& what, int err) {
-    char buffer[256];
-    // GNU strerror_r may return a static string instead of filling the buffer.
-    const char* text = strerror_r(err, buffer, sizeof buffer);
-    return what + ": " + text;
+    return what + ": " + io::errorText(err);
 }
 
 }  // namespace sevenzip

@@ -2,8 +2,6 @@
 // name, and collects the entries a command adds.
 #include "file_selection.h"
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <map>
@@ -17,7 +15,7 @@
 namespace sevenzip {
 namespace {
 
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW;
+constexpr unsigned kFolderFlags = io::kFolder | io::kNoFollow;
 
 std::string joinName(const std::string& prefix, const std::string& name) {
     return prefix.empty() ? name : prefix + "/" + name;
@@ -31,12 +29,11 @@ std::string leafOf(const std::string& rel) {
 class Selector {
 public:
     Selector(const Command& command, const Exclusion& exclusion) : command_(command) {
-        const size_t slash = exclusion.archivePath.rfind('/');
-        const std::string parent = slash == 0 ? "/" : exclusion.archivePath.substr(0, slash);
-        archiveName_ = exclusion.archivePath.substr(slash + 1);
+        std::string parent;
+        io::splitPath(exclusion.archivePath, parent, archiveName_);
         tempPrefix_ = exclusion.tempPrefix;
-        struct stat st {};
-        if (io::statAt(AT_FDCWD, parent, st, true) == 0) archiveFolder_ = {st.st_dev, st.st_ino};
+        io::FileInfo st;
+        if (io::statAt(io::kCurrentFolder, parent, st, true) == 0) archiveFolder_ = {st.device, st.index};
     }
 
     std::vector<SelectedEntry> run() {
@@ -51,7 +48,7 @@ private:
     void runGroup(const NameGroup& group) {
         const std::string base = group.base.empty() ? "." : group.base;
         // The base folder itself may be a link (a dropped link to a folder): it is followed.
-        const io::Fd baseFd = io::openAt(AT_FDCWD, base, O_RDONLY | O_DIRECTORY);
+        const io::Fd baseFd = io::openAt(io::kCurrentFolder, base, io::kFolder);
         if (!baseFd.valid()) {
             const int err = errno;
             const int code = (err == ENOENT || err == ENOTDIR) ? SEVENZIP_E_NO_FILES : SEVENZIP_E_READ;
@@ -60,7 +57,7 @@ private:
         std::string absBase;
         if (const int err = io::absolutePath(base, absBase); err != 0)
             throw Failure(SEVENZIP_E_READ, systemMessage("current folder", err));
-        if (absBase.size() > 1 && absBase.back() == '/') absBase.pop_back();
+        absBase = io::withoutTrailingSeparators(absBase);
         absBase_ = absBase == "/" ? "" : absBase;
         // When an -ir! wildcard takes every name, one walk adds the whole tree, and a one-part wildcard
         // name (the "*.*" beside "-ir!*.*") adds nothing more: it is skipped rather than walked again.
@@ -76,22 +73,22 @@ private:
             walk(baseFd.get(), "", {folderIdentity(baseFd.get())}, WalkMode::Matching);
     }
 
-    static Identity folderIdentity(int dirFd) {
-        struct stat st {};
+    static Identity folderIdentity(io::Handle dirFd) {
+        io::FileInfo st;
         if (const int err = io::statAt(dirFd, "", st, false); err != 0)
             throw Failure(SEVENZIP_E_READ, systemMessage("base folder", err));
-        return {st.st_dev, st.st_ino};
+        return {st.device, st.index};
     }
 
     // Splits a name into components, dropping empty and "." ones; refuses ".." and absolute names.
     static std::vector<std::string> components(const std::string& name) {
-        if (name.front() == '/')
+        if (io::isAbsoluteName(name))
             throw Failure(SEVENZIP_E_SYNTAX, "name \"" + name + "\" must be relative to the base folder");
         std::vector<std::string> parts;
         size_t start = 0;
         while (start <= name.size()) {
-            size_t end = name.find('/', start);
-            if (end == std::string::npos) end = name.size();
+            size_t end = start;
+            while (end < name.size() && !io::isSeparator(name[end])) ++end;
             std::string part = name.substr(start, end - start);
             if (part == "..")
                 throw Failure(SEVENZIP_E_SYNTAX, "name \"" + name + "\" leaves the base folder");
@@ -102,7 +99,7 @@ private:
         return parts;
     }
 
-    void addOperand(int baseFd, const std::string& name) {
+    void addOperand(io::Handle baseFd, const std::string& name) {
         const std::vector<std::string> parts = components(name);
         const bool literal =
             command_.literalNames ||
@@ -114,15 +111,15 @@ private:
         // Each folder on the way is opened without following a link, so a name never leads out of
         // the base folder through one.
         io::Fd parent;
-        int parentFd = baseFd;
+        io::Handle parentFd = baseFd;
         std::string rel;
         for (size_t i = 0; i + 1 < parts.size(); ++i) {
             rel = joinName(rel, parts[i]);
             io::Fd next = io::openAt(parentFd, parts[i], kFolderFlags);
             if (!next.valid()) {
                 const int err = errno;
-                struct stat st {};
-                if (io::statAt(parentFd, parts[i], st, false) == 0 && S_ISLNK(st.st_mode))
+                io::FileInfo st;
+                if (io::statAt(parentFd, parts[i], st, false) == 0 && st.kind == io::Kind::Link)
                     throw Failure(
                         SEVENZIP_E_NO_FILES,
                         name + ": " + rel + " is a symbolic link, and links inside a name are not followed");
@@ -133,7 +130,7 @@ private:
             parentFd = parent.get();
         }
         rel = joinName(rel, parts.back());
-        struct stat st {};
+        io::FileInfo st;
         if (const int err = io::statAt(parentFd, parts.back(), st, false); err != 0) {
             const int code = (err == ENOENT || err == ENOTDIR) ? SEVENZIP_E_NO_FILES : SEVENZIP_E_READ;
             throw Failure(code, systemMessage(name, err));
@@ -144,29 +141,30 @@ private:
     }
 
     // Matches parts[index...] below the folder dirFd (whose entry name is prefix).
-    void expand(int dirFd, const std::string& prefix, const std::vector<std::string>& parts, size_t index) {
+    void expand(io::Handle dirFd, const std::string& prefix, const std::vector<std::string>& parts,
+                size_t index) {
         const bool lastPart = index + 1 == parts.size();
         for (const std::string& name : listNames(dirFd, prefix)) {
             if (!wildcardMatch(parts[index], name)) continue;
-            struct stat st {};
+            io::FileInfo st;
             if (!statListed(dirFd, name, st)) continue;
             const std::string rel = joinName(prefix, name);
             if (lastPart) {
                 addFound(dirFd, rel, st, false);
-            } else if (S_ISDIR(st.st_mode)) {
+            } else if (st.kind == io::Kind::Folder) {
                 expand(openFolder(dirFd, name, rel).get(), rel, parts, index + 1);
             }
         }
     }
 
     // Adds something found by name or wildcard: a folder comes with its whole tree.
-    void addFound(int parentFd, const std::string& rel, const struct stat& st, bool named) {
+    void addFound(io::Handle parentFd, const std::string& rel, const io::FileInfo& st, bool named) {
         const std::string leaf = leafOf(rel);
-        if (S_ISDIR(st.st_mode)) {
+        if (st.kind == io::Kind::Folder) {
             add(EntryKind::Folder, rel, st);
-            walk(openFolder(parentFd, leaf, rel).get(), rel, {Identity{st.st_dev, st.st_ino}},
+            walk(openFolder(parentFd, leaf, rel).get(), rel, {Identity{st.device, st.index}},
                  WalkMode::Everything);
-        } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
+        } else if (st.kind == io::Kind::File || st.kind == io::Kind::Link) {
             addFileOrLink(parentFd, leaf, rel, st);
         } else if (named) {
             throw Failure(SEVENZIP_E_READ, rel + ": not a regular file, folder or symbolic link");
@@ -175,20 +173,20 @@ private:
 
     // Walks a folder's tree. Everything: every entry is added. Matching: entries whose name matches an
     // -ir! wildcard are added. Subfolders are walked in both modes; links are never descended.
-    void walk(int dirFd, const std::string& prefix, std::vector<Identity> ancestors, WalkMode mode) {
+    void walk(io::Handle dirFd, const std::string& prefix, std::vector<Identity> ancestors, WalkMode mode) {
         for (const std::string& name : listNames(dirFd, prefix)) {
-            struct stat st {};
+            io::FileInfo st;
             if (!statListed(dirFd, name, st)) continue;
             const std::string rel = joinName(prefix, name);
             const bool wanted = mode == WalkMode::Everything || matchesRecursive(name);
-            if (S_ISDIR(st.st_mode)) {
-                const Identity id{st.st_dev, st.st_ino};
+            if (st.kind == io::Kind::Folder) {
+                const Identity id{st.device, st.index};
                 if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) continue;
                 if (wanted) add(EntryKind::Folder, rel, st);
                 std::vector<Identity> below = ancestors;
                 below.push_back(id);
                 walk(openFolder(dirFd, name, rel).get(), rel, std::move(below), mode);
-            } else if (wanted && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) {
+            } else if (wanted && (st.kind == io::Kind::File || st.kind == io::Kind::Link)) {
                 addFileOrLink(dirFd, name, rel, st);
             }
             // FIFOs, sockets and devices are skipped and never opened.
@@ -197,13 +195,14 @@ private:
 
     // A link to a regular file is archived as that file, read through the link; any other link (to a
     // folder, to a special file, dangling) is stored as a link.
-    void addFileOrLink(int dirFd, const std::string& leaf, const std::string& rel, const struct stat& st) {
-        if (S_ISREG(st.st_mode)) {
+    void addFileOrLink(io::Handle dirFd, const std::string& leaf, const std::string& rel,
+                       const io::FileInfo& st) {
+        if (st.kind == io::Kind::File) {
             add(EntryKind::File, rel, st);
             return;
         }
-        struct stat target {};
-        if (io::statAt(dirFd, leaf, target, true) == 0 && S_ISREG(target.st_mode)) {
+        io::FileInfo target;
+        if (io::statAt(dirFd, leaf, target, true) == 0 && target.kind == io::Kind::File) {
             add(EntryKind::File, rel, target, "", true);
             return;
         }
@@ -215,12 +214,12 @@ private:
 
     // The entry of a listed name as it is now, without following a link; false when it is gone or is
     // a temporary file a killed run of this library left behind.
-    static bool statListed(int dirFd, const std::string& name, struct stat& st) {
+    static bool statListed(io::Handle dirFd, const std::string& name, io::FileInfo& st) {
         if (io::statAt(dirFd, name, st, false) != 0) return false;
-        return !(S_ISREG(st.st_mode) && isTemporaryName(name));
+        return !(st.kind == io::Kind::File && isTemporaryName(name));
     }
 
-    static io::Fd openFolder(int dirFd, const std::string& name, const std::string& rel) {
+    static io::Fd openFolder(io::Handle dirFd, const std::string& name, const std::string& rel) {
         io::Fd fd = io::openAt(dirFd, name, kFolderFlags);
         if (!fd.valid()) throw Failure(SEVENZIP_E_READ, systemMessage(rel, errno));
         return fd;
@@ -233,7 +232,7 @@ private:
     }
 
     // The folder's names, sorted, without the archive and its temporary files.
-    std::vector<std::string> listNames(int dirFd, const std::string& prefix) {
+    std::vector<std::string> listNames(io::Handle dirFd, const std::string& prefix) {
         std::vector<std::string> names;
         if (const int err = io::listFolder(dirFd, names); err != 0)
             throw Failure(SEVENZIP_E_READ, systemMessage(prefix.empty() ? "." : prefix, err));
@@ -245,18 +244,18 @@ private:
     }
 
     // The archive's name, or a regular file with the exact shape of its temporary files, in its folder.
-    bool isExcluded(int dirFd, const std::string& name) const {
+    bool isExcluded(io::Handle dirFd, const std::string& name) const {
         const bool temporary = name.compare(0, tempPrefix_.size(), tempPrefix_) == 0 &&
                                name.size() == tempPrefix_.size() + kTempSuffixLength && isTemporaryName(name);
         if (name != archiveName_ && !temporary) return false;
-        struct stat st {};
-        if (temporary && (io::statAt(dirFd, name, st, false) != 0 || !S_ISREG(st.st_mode))) return false;
-        return io::statAt(dirFd, "", st, false) == 0 && Identity{st.st_dev, st.st_ino} == archiveFolder_;
+        io::FileInfo st;
+        if (temporary && (io::statAt(dirFd, name, st, false) != 0 || st.kind != io::Kind::File)) return false;
+        return io::statAt(dirFd, "", st, false) == 0 && Identity{st.device, st.index} == archiveFolder_;
     }
 
-    void add(EntryKind kind, const std::string& rel, const struct stat& st, std::string linkTarget = "",
+    void add(EntryKind kind, const std::string& rel, const io::FileInfo& st, std::string linkTarget = "",
              bool throughLink = false) {
-        const Identity id{st.st_dev, st.st_ino};
+        const Identity id{st.device, st.index};
         auto [it, inserted] = seen_.emplace(rel, id);
         if (!inserted) {
             if (it->second == id) return;
@@ -267,8 +266,8 @@ private:
         entry.name = rel;
         entry.path = absBase_ + "/" + rel;
         entry.linkTarget = std::move(linkTarget);
-        entry.mode = st.st_mode;
-        entry.group = st.st_gid;
+        entry.mode = st.mode;
+        entry.group = st.group;
         entry.identity = io::identityOf(st);
         if (kind != EntryKind::File) entry.identity.size = 0;
         entry.throughLink = throughLink;

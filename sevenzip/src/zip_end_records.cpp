@@ -13,7 +13,7 @@ namespace {
 constexpr uint64_t kLimit32 = 0xFFFFFFFFull;
 constexpr uint64_t kLimit16 = 0xFFFFull;
 
-bool readAll(int fd, uint8_t* data, size_t size, uint64_t offset) {
+bool readAll(io::Handle fd, uint8_t* data, size_t size, uint64_t offset) {
     size_t got = 0;
     return io::readAt(fd, data, size, offset, got) == 0 && got == size;
 }
@@ -72,7 +72,7 @@ bool rebuildHeader(const uint8_t* header, size_t length, std::vector<uint8_t>& o
 
 }  // namespace
 
-bool rewriteDirectory(int fd, uint64_t& size, uint64_t entryCount) {
+bool rewriteDirectory(io::Handle fd, uint64_t& size, uint64_t entryCount) {
     uint8_t tail[42] = {};
     if (size < sizeof tail || !readAll(fd, tail, sizeof tail, size - sizeof tail)) return false;
     if (le32(tail + 20) != 0x06054b50) return false;

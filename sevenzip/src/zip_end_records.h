@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "file_io.h"
+
 namespace sevenzip {
 
 // Rewrites the central directory and the end records of the finished archive through its descriptor;
@@ -18,6 +20,6 @@ namespace sevenzip {
 //   its offset does not fit the end record (minizip writes a bare end record for 65535 entries or more
 //   in a directory below 4 GiB, which unzip rejects).
 // Returns false on a read or write error or a malformed central directory.
-bool rewriteDirectory(int fd, uint64_t& size, uint64_t entryCount);
+bool rewriteDirectory(io::Handle fd, uint64_t& size, uint64_t entryCount);
 
 }  // namespace sevenzip

@@ -26,7 +26,7 @@ constexpr uint64_t kLimit32 = 0xFFFFFFFFull;
 // The descriptor minizip writes through. Writes are buffered; a seek flushes first. The first error
 // is kept and reported by every later call.
 struct FdStream {
-    int fd = -1;
+    io::Handle fd = io::kNoHandle;
     uint64_t position = 0;     // where the next byte goes
     uint64_t bufferStart = 0;  // file offset of buffer[0]
     std::vector<uint8_t> buffer;
@@ -220,7 +220,7 @@ struct ZipWriter::Impl {
     }
 };
 
-ZipWriter::ZipWriter(int fd, int level) : impl_(std::make_unique<Impl>()) {
+ZipWriter::ZipWriter(io::Handle fd, int level) : impl_(std::make_unique<Impl>()) {
     impl_->stream.fd = fd;
     impl_->level = level;
     zlib_filefunc64_def functions{};

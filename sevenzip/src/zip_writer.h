@@ -28,7 +28,7 @@ class ZipWriter {
 public:
     // fd: an empty regular file open for reading and writing; it stays open and is not owned.
     // level: the -mx level, recorded in the general-purpose flags of DEFLATE entries.
-    ZipWriter(int fd, int level);
+    ZipWriter(io::Handle fd, int level);
     ~ZipWriter();  // a writer not finished leaves an incomplete file for the caller to remove
     ZipWriter(const ZipWriter&) = delete;
     ZipWriter& operator=(const ZipWriter&) = delete;

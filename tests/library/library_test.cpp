@@ -1,56 +1,48 @@
 // library_test.cpp - the archiver library through its C entry point and its driver: what a command
 // stores and under which names, how bad commands and faults end (a result code, nothing published,
-// nothing existing replaced, no temporary file left), and what a walk must never open or follow.
-#include <fcntl.h>
+// nothing existing replaced, no temporary file left), and the path forms it takes. Built for Linux
+// (with library_posix_test.cpp) and for Windows, where it runs under Wine (tests/windows/run_wine.py):
+// rows marked for one platform run there only, and on Windows the archives made are left in the folder
+// PAKUTO_WINE_ARCHIVES names for unzip -t, bsdtar -tf and Python's zipfile on the Linux side.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <sys/xattr.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
+#include <chrono>
 #include <cstring>
-#include <fstream>
-#include <functional>
-#include <tuple>
+#include <filesystem>
 
+#include "library_tree.h"
 #include "sevenzip32.h"
 #include "support.h"
 #include "write_fault.h"
 
 namespace {
 
-int Zip(const std::string& command) {
-    char output[4096];
-    return SevenZip(nullptr, command.c_str(), output, sizeof output);
-}
+using Tree = ts::LibraryTree;
+using ts::On;
+using ts::Zip;
 
-// A source tree S/ and an empty, writable folder out/ for the archive A.
-struct Tree {
-    ts::TempDir dir;
-    std::string S = dir / "S", out = dir / "out", A = out + "/A.zip";
-    Tree() {
-        for (const char* d : {"S", "S/sub", "S/sub/deep", "S/empty", "out"}) ts::MakeDir(dir / d);
-        for (const char* f :
-             {"x.txt", "y.log", "sub/z.txt", "sub/deep/w.txt", "-lead", "a*b", "\xC3\xA9.dat"})
-            ts::WriteFile(S + "/" + f, std::string("data of ") + f);
-    }
-    std::string Prefix(const std::string& switches = "-mx=1") const {
-        return "a -tzip -hide " + switches + " \"" + A + "\" \"" + S + "/\" ";
-    }
-    // Only the archive, or nothing, is in out/: no temporary file stayed.
-    bool OutHolds(bool archive) const {
-        return ts::Tree(out) == (archive ? std::vector<std::string>{"A.zip"} : std::vector<std::string>{});
-    }
-};
+// Japanese with a character whose second byte in code page 932 is a backslash (0x5C): the name stays
+// one name.
+const std::string kJapanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE8\xA1\xA8.jp";
+
+bool IsAscii(const std::string& name) {
+    for (unsigned char c : name)
+        if (c >= 0x80) return false;
+    return true;
+}
 
 struct StoreRow {
     const char* switches;
-    const char* operands;
+    std::string operands;
     std::vector<std::string> names;
+    On on = On::Both;
+    const char* target = "\"{A}\" \"{S}\"";  // the archive and base folder, spelled as Fill() takes them
 };
 
+std::string Fill(std::string text, const Tree& t);
+
+// The names stored, and the path forms taken: doubled separators, a folder deeper than MAX_PATH, and on
+// Windows backslashes, the "\\?\" form and UNC paths.
 TEST(Library, StoresWhatTheCommandNames) {
     const std::vector<std::string> subTree = {"sub/", "sub/deep/", "sub/deep/w.txt", "sub/z.txt"};
     const StoreRow rows[] = {
@@ -62,15 +54,29 @@ TEST(Library, StoresWhatTheCommandNames) {
         {"-mx=1", "*.txt", {"x.txt"}},
         {"-mx=1 -ir!*.txt", "", {"sub/deep/w.txt", "sub/z.txt", "x.txt"}},
         {"-mx=1 -ir!w.*", "", {"sub/deep/w.txt"}},
-        {"-mx=1 -spd", "a*b", {"a*b"}},
+        {"-mx=1 -spd", "a*b", {"a*b"}, On::Posix},
         {"-mx=1", "-- -lead", {"-lead"}},
         {"-mx=1", "\"sub/deep/w.txt\"", {"sub/deep/w.txt"}},
-        {"-mx=1", "\xC3\xA9.dat", {"\xC3\xA9.dat"}},  // read back as UTF-8 only with the flag set
+        {"-mx=1", "\"" + kJapanese + "\"", {kJapanese}},
+        {"-mx=1", "sub\\deep\\w.txt", {"sub/deep/w.txt"}, On::Windows},
+        {"-mx=1", "x.txt", {"x.txt"}, On::Both, "\"{A}\" \"{F}//\""},
+        {"-mx=1", "f.txt", {"f.txt"}, On::Both, "\"{A}\" \"{D}/\""},
+        {"-mx=1", "x.txt", {"x.txt"}, On::Windows, "\"{A}\" \"{F}\\\""},
+        {"-mx=1", "sub\\z.txt", {"sub/z.txt"}, On::Windows, "\"{A}\" \"{F}\\\\\""},
+        {"-mx=1", "x.txt", {"x.txt"}, On::Windows, "\"\\\\?\\{A}\" \"{F}\\\""},
+        {"-mx=1",
+         "x.txt sub\\deep",
+         {"sub/deep/", "sub/deep/w.txt", "x.txt"},
+         On::Windows,
+         "\"{UA}\" \"{US}\\\""},
     };
     for (const StoreRow& row : rows) {
-        SCOPED_TRACE(std::string(row.switches) + " | " + row.operands);
+        if (!ts::RunsHere(row.on)) continue;
         Tree t;
-        ASSERT_EQ(Zip(t.Prefix(row.switches) + row.operands), SEVENZIP_OK);
+        const std::string command =
+            "a -tzip -hide " + std::string(row.switches) + " " + Fill(row.target, t) + " " + row.operands;
+        SCOPED_TRACE(command);
+        ASSERT_EQ(Zip(command), SEVENZIP_OK);
         const ts::ZipReport zip = ts::ReadZip(t.A);
         EXPECT_TRUE(zip.ok && ts::UnzipTests(t.A) && ts::BsdtarLists(t.A));
         EXPECT_EQ(zip.Names(), row.names);
@@ -78,6 +84,9 @@ TEST(Library, StoresWhatTheCommandNames) {
             const ts::ZipEntry* e = zip.Find(name);
             if (e != nullptr && name.back() != '/') {
                 EXPECT_EQ(e->content, "data of " + name);
+            }
+            if (e != nullptr) {
+                EXPECT_EQ(e->utf8Flag, !IsAscii(name)) << name;
             }
         }
         EXPECT_TRUE(t.OutHolds(true));
@@ -91,24 +100,42 @@ TEST(Library, DriverRunsOneCommand) {
     EXPECT_EQ(ts::ReadZip(t.A).Names(), std::vector<std::string>{"x.txt"});
     EXPECT_EQ(ts::Run({PAKUTO_TEST_DRIVER, t.Prefix() + "missing"}), 1);
     EXPECT_EQ(ts::Run({PAKUTO_TEST_DRIVER}), 1);
+    // A character its code page lacks is refused, never made a look-alike ("xe.txt") or a wildcard.
+    Tree u;
+    ts::WriteFile(u.S + "/xe.txt", "data of xe.txt");
+    EXPECT_EQ(ts::Run({PAKUTO_TEST_DRIVER, u.Prefix() + "x\xC3\xA9.txt"}), 1);
+    EXPECT_TRUE(u.OutHolds(false));
 }
 
 struct ErrorRow {
-    const char* command;  // {A}: the archive, {S}: the source folder with its '/', {N}: an archive
-                          // name longer than a file system takes
+    const char* command;  // as Fill() takes it
     int result;           // -1: any failure
+    On on = On::Both;
 };
 
+// {A}: the archive, {S}: the source folder with its '/', {F}: the source folder alone, all in the
+// platform's spelling; {N}: an archive name longer than a file system takes; {D}: a folder beside
+// S/ deeper than MAX_PATH holding f.txt; {UA}, {US}: the archive and source folder as UNC paths.
 std::string Fill(std::string text, const Tree& t) {
     const std::string tooLong = t.out + "/" + std::string(252, 'n') + ".zip";
+    std::string deep = t.dir / "deep";
+    ts::MakeDir(deep);
+    for (int i = 0; i < 6; ++i) ts::MakeDir(deep += "/long-folder-name-" + std::string(40, 'd'));
+    ts::WriteFile(deep + "/f.txt", "data of f.txt");
     for (const auto& [key, value] :
-         {std::pair{"{A}", t.A}, std::pair{"{S}", t.S + "/"}, std::pair{"{N}", tooLong}})
-        for (size_t at; (at = text.find(key)) != std::string::npos;) text.replace(at, 3, value);
+         {std::pair{"{A}", ts::NativePath(t.A)}, std::pair{"{S}", ts::NativePath(t.S) + "/"},
+          std::pair{"{F}", ts::NativePath(t.S)}, std::pair{"{N}", tooLong},
+          std::pair{"{D}", ts::NativePath(deep)}, std::pair{"{UA}", ts::UncPath(t.A)},
+          std::pair{"{US}", ts::UncPath(t.S)}})
+        for (size_t at; (at = text.find(key)) != std::string::npos;)
+            text.replace(at, std::strlen(key), value);
     return text;
 }
 
 // Every refused command: its result, no file made, and no source read (a read ends the child with 99).
-// Run as an unprivileged user, so that permission bits apply.
+// Run as an unprivileged user, so that permission bits apply; on Windows the locked file and folder
+// are held open by the test, sharing nothing. The output buffer is filled within its size, 0 and 1
+// included.
 TEST(Library, RefusedCommandsLeaveNothing) {
     const ErrorRow rows[] = {
         {"a -tzip \"{A} {S} x.txt", SEVENZIP_E_SYNTAX},
@@ -125,14 +152,20 @@ TEST(Library, RefusedCommandsLeaveNothing) {
         {"a -tzip {A} {S} locked.txt", SEVENZIP_E_READ},
         {"a -tzip {A} {S} sealed", SEVENZIP_E_READ},
         {"a -tzip {N} {S} x.txt", SEVENZIP_E_WRITE},
+        {"a -tzip {A} {S} sub:x.txt", SEVENZIP_E_SYNTAX, On::Windows},     // a drive-relative name
+        {"a -tzip {A} {S} x.txt:hidden", SEVENZIP_E_SYNTAX, On::Windows},  // a data stream
+        {"a -tzip {A} {S} x\x81", SEVENZIP_E_SYNTAX, On::Windows},         // a lead byte alone: no CP932 text
+        {"a -tzip {A} {S} \x81\x20.txt", SEVENZIP_E_SYNTAX, On::Windows},  // a bad trail byte
     };
     for (const ErrorRow& row : rows) {
+        if (!ts::RunsHere(row.on)) continue;
         Tree t;
         const std::string command = Fill(row.command, t);
         SCOPED_TRACE(command);
         ts::WriteFile(t.S + "/locked.txt", "secret");
-        chmod((t.S + "/locked.txt").c_str(), 0);
-        ts::MakeDir(t.S + "/sealed", 0);
+        ts::MakeDir(t.S + "/sealed");
+        const ts::Held locked(t.S + "/locked.txt", ts::Hold::Everything);
+        const ts::Held sealed(t.S + "/sealed", ts::Hold::Everything);
         const int result = ts::InChild(
             [&] {
                 ts::ArmReadHook(t.S, [] { _exit(99); });
@@ -147,6 +180,19 @@ TEST(Library, RefusedCommandsLeaveNothing) {
     EXPECT_NE(SevenZip(nullptr, "nonsense", small, 4), SEVENZIP_OK);
     EXPECT_NE(std::memchr(small, '\0', 4), nullptr);
     EXPECT_EQ(small[4], 'x');
+    std::memset(small, 'x', sizeof small);
+    EXPECT_NE(SevenZip(nullptr, "nonsense", small, 0), SEVENZIP_OK);
+    EXPECT_EQ(small[0], 'x');
+    EXPECT_NE(SevenZip(nullptr, "nonsense", small, 1), SEVENZIP_OK);
+    EXPECT_TRUE(small[0] == '\0' && small[1] == 'x');
+    // Cut anywhere, the output is the start of the whole report, in whole characters of its encoding.
+    const std::string japanese = ts::CommandText("x" + kJapanese);
+    char whole[256], part[256];
+    SevenZip(nullptr, japanese.c_str(), whole, sizeof whole);
+    for (unsigned size = 1; size < sizeof part; ++size) {
+        ASSERT_NE(SevenZip(nullptr, japanese.c_str(), part, size), SEVENZIP_OK);
+        EXPECT_TRUE(std::string(whole).rfind(part, 0) == 0 && ts::IsText(part)) << size;
+    }
 }
 
 // A file under the archive's name is never replaced: there before the call, or appearing while the
@@ -167,238 +213,40 @@ TEST(Library, NeverReplacesAFile) {
 }
 
 // The archive is read back before it is published: damaged on disk while written, nothing is
-// published. A source that changes while read fails the call too.
+// published. A source that changes while read (grown, or rewritten at the same size) fails the call too, and
+// on Windows a source that another program holds open for writing is not read at all.
 TEST(Library, PublishesOnlyWhatVerifies) {
-    enum class Change { None, Grow, Rewrite };
+    enum class Source { Kept, Grows, Rewritten, HeldByWriter };
     struct FaultRow {
         ts::WriteFault fault;
-        Change change;  // what happens to the source just before it is read
+        Source source;
         int result;
+        On on = On::Both;
     };
-    for (const FaultRow& row : {FaultRow{ts::WriteFault::FlipByte, Change::None, SEVENZIP_E_VERIFY},
-                                FaultRow{ts::WriteFault::None, Change::Grow, SEVENZIP_E_READ},
-                                FaultRow{ts::WriteFault::None, Change::Rewrite, SEVENZIP_E_READ}}) {
+    for (const FaultRow& row :
+         {FaultRow{ts::WriteFault::FlipByte, Source::Kept, SEVENZIP_E_VERIFY},
+          FaultRow{ts::WriteFault::None, Source::Grows, SEVENZIP_E_READ},
+          FaultRow{ts::WriteFault::None, Source::Rewritten, SEVENZIP_E_READ},
+          FaultRow{ts::WriteFault::None, Source::HeldByWriter, SEVENZIP_E_READ, On::Windows}}) {
+        if (!ts::RunsHere(row.on)) continue;
         Tree t;
         const std::string big = t.S + "/big.bin";
         ts::WriteFile(big, std::string(3 << 20, 'A'));
-        const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};  // a rewrite now changes the time
-        utimensat(AT_FDCWD, big.c_str(), past, 0);
+        // An hour back, so that a rewrite of the same size changes the time whatever the clock's steps.
+        std::filesystem::last_write_time(big, std::filesystem::last_write_time(big) - std::chrono::hours(1));
         const auto change = [&] {
-            if (row.change == Change::Grow) std::ofstream(big, std::ios::app) << "more";
-            if (row.change == Change::Rewrite) std::ofstream(big, std::ios::in | std::ios::out) << "BBBB";
+            ts::WriteFile(big, row.source == Source::Grows ? std::string(3 << 20, 'A') + "more"
+                                                           : std::string(3 << 20, 'B'));
         };
-        if (row.change != Change::None) {
+        if (row.source == Source::Grows || row.source == Source::Rewritten) {
             ts::ArmReadHook("big.bin", change);
         } else {
             ts::ArmWriteFault(row.fault);
         }
+        const ts::Held writer(row.source == Source::HeldByWriter ? big : "", ts::Hold::Writer);
         EXPECT_EQ(Zip(t.Prefix("-mx=0") + "big.bin"), row.result);
         EXPECT_TRUE(ts::WriteFaultFired());
         EXPECT_TRUE(t.OutHolds(false));
-    }
-}
-
-// A walk stores links as links (never followed, even to folders or nowhere), never opens a FIFO, and
-// a FIFO named directly is an error.
-TEST(Library, WalkNeverOpensOrFollows) {
-    Tree t;
-    mkfifo((t.S + "/pipe").c_str(), 0666);
-    symlink("sub", (t.S + "/tosub").c_str());
-    symlink("nowhere", (t.S + "/dangling").c_str());
-    symlink("x.txt", (t.S + "/alink").c_str());
-    symlink("/etc", (t.S + "/etclink").c_str());
-    ts::WriteFile(t.S + "/.notes.pakuto-tmp-abc123", "mine");
-    EXPECT_EQ(ts::InChild([&] { return Zip(t.Prefix() + "-ir!*"); }), SEVENZIP_OK);
-    const ts::ZipReport zip = ts::ReadZip(t.A);
-    EXPECT_TRUE(zip.ok);
-    EXPECT_EQ(zip.Find("pipe"), nullptr);
-    EXPECT_EQ(zip.Find("tosub/z.txt"), nullptr);
-    for (const auto& [link, target] : {std::pair{"tosub", "sub"}, std::pair{"dangling", "nowhere"}}) {
-        const ts::ZipEntry* e = zip.Find(link);
-        ASSERT_NE(e, nullptr) << link;
-        EXPECT_TRUE(S_ISLNK(e->mode)) << link;
-        EXPECT_EQ(e->content, target);
-    }
-    EXPECT_TRUE(zip.Find("sub/z.txt") != nullptr && zip.Find("x.txt") != nullptr);
-    EXPECT_EQ(zip.Find("etclink/hostname"), nullptr);
-    ASSERT_NE(zip.Find("alink"), nullptr);
-    EXPECT_TRUE(S_ISREG(zip.Find("alink")->mode) && zip.Find("alink")->content == "data of x.txt");
-    ASSERT_NE(zip.Find(".notes.pakuto-tmp-abc123"), nullptr);
-    Tree v;
-    symlink("/etc", (v.S + "/etclink").c_str());
-    EXPECT_GT(Zip(v.Prefix() + "etclink/hostname"), 0);
-    EXPECT_TRUE(v.OutHolds(false));
-    Tree u;
-    mkfifo((u.S + "/pipe").c_str(), 0666);
-    EXPECT_GT(ts::InChild([&] { return Zip(u.Prefix() + "pipe"); }), 0);
-    EXPECT_TRUE(u.OutHolds(false));
-}
-
-// Times read back as they were set: the extended-time field only where it holds the time exactly (as
-// an unsigned or a signed 32-bit count), the DOS time clamped to its range.
-TEST(Library, TimesReadBackAsSet) {
-    struct TimeRow {
-        time_t mtime;
-        int dosYear;
-        int64_t unixTime;
-    };
-    const TimeRow rows[] = {
-        {1000000000, 2001, 1000000000},
-        {-60, 1980, -1},         // 1969-12-31 23:59 UTC
-        {2222222222, 2040, -1},  // June 2040
-    };
-    for (const TimeRow& row : rows) {
-        SCOPED_TRACE(row.mtime);
-        Tree t;
-        const timespec times[2] = {{row.mtime, 0}, {row.mtime, 0}};
-        ASSERT_EQ(utimensat(AT_FDCWD, (t.S + "/x.txt").c_str(), times, 0), 0);
-        ASSERT_EQ(Zip(t.Prefix() + "x.txt"), SEVENZIP_OK);
-        const ts::ZipReport zip = ts::ReadZip(t.A);
-        ASSERT_EQ(zip.entries.size(), 1u);
-        EXPECT_EQ(zip.entries[0].dosYear, row.dosYear);
-        EXPECT_EQ(zip.entries[0].unixTime, row.unixTime);
-    }
-}
-
-// Access rules beyond the permission bits: an ACL that denies user 4321 what the bits grant.
-bool DenyUser4321(const std::string& path) {
-    std::string acl("\x02\0\0\0", 4);  // version 2, then tag, permissions and id of each entry
-    for (const auto& [tag, perm, id] : {std::tuple{1, 6, ~0u}, std::tuple{2, 0, 4321u}, std::tuple{4, 4, ~0u},
-                                        std::tuple{0x10, 4, ~0u}, std::tuple{0x20, 4, ~0u}})
-        for (const unsigned value : {unsigned(tag) | unsigned(perm) << 16, id})
-            acl.append(reinterpret_cast<const char*>(&value), 4);
-    return setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) == 0;
-}
-
-// An archive is readable by nobody who could not read what it holds where it stands: the entries' bits
-// and group, the folders on the way to them (a link's target's too), access rules beyond the bits. A
-// class that may not read may not write either; the umask still applies.
-TEST(Library, ArchiveKeepsItsSourcesPrivate) {
-    struct PrivacyRow {
-        const char* what;
-        mode_t umask;
-        std::function<void(const Tree&)> setup;
-        const char* operands;
-        mode_t mode;
-    };
-    const PrivacyRow rows[] = {
-        {"public", 022, [](const Tree&) {}, "-ir!*", 0644},
-        {"a private file", 022, [](const Tree& t) { chmod((t.S + "/sub/z.txt").c_str(), 0600); }, "-ir!*",
-         0600},
-        {"a private folder", 022, [](const Tree& t) { chmod((t.S + "/sub").c_str(), 0700); }, "sub/z.txt",
-         0600},
-        {"a link into a private folder", 022,
-         [](const Tree& t) {
-             ts::MakeDir(t.dir / "priv", 0700);
-             ts::WriteFile(t.dir / "priv/f.txt", "f");
-             symlink((t.dir / "priv/f.txt").c_str(), (t.S + "/l.txt").c_str());
-         },
-         "l.txt", 0600},
-        {"another group", 022, [](const Tree& t) { chown((t.S + "/x.txt").c_str(), ~0u, 4000); }, "x.txt",
-         0604},
-        {"an ACL", 022, [](const Tree& t) { ASSERT_TRUE(DenyUser4321(t.S + "/x.txt")); }, "x.txt", 0600},
-        {"a private file, no umask", 0, [](const Tree& t) { chmod((t.S + "/x.txt").c_str(), 0600); }, "x.txt",
-         0600},
-    };
-    for (const PrivacyRow& row : rows) {
-        SCOPED_TRACE(row.what);
-        Tree t;
-        row.setup(t);
-        const mode_t mask = umask(row.umask);
-        const int result = Zip(t.Prefix() + row.operands);
-        umask(mask);
-        ASSERT_EQ(result, SEVENZIP_OK);
-        struct stat st {};
-        ASSERT_EQ(stat(t.A.c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0777, row.mode) << std::oct << st.st_mode;
-    }
-}
-
-// A run killed while writing leaves its sources and at most its temporary file; a later run over the
-// same folder neither stores nor trips over that leftover.
-TEST(Library, KilledRunLeavesOnlyItsTemporaryFile) {
-    Tree t;
-    ts::WriteFile(t.S + "/big.bin", std::string(3 << 20, 'B'));
-    const std::vector<std::string> before = ts::Tree(t.S);
-    const std::string inner = t.S + "/A.zip";
-    const int killed = ts::InChild([&] {
-        ts::ArmWriteFault(ts::WriteFault::Exit);
-        return Zip("a -tzip -mx=0 \"" + inner + "\" \"" + t.S + "/\" big.bin");
-    });
-    EXPECT_EQ(killed, 9);
-    std::vector<std::string> leftovers;
-    for (const std::string& name : ts::Tree(t.S))
-        if (name.find("pakuto-tmp") != std::string::npos) leftovers.push_back(name);
-    EXPECT_EQ(leftovers.size(), 1u);
-    EXPECT_FALSE(ts::Exists(inner));
-    EXPECT_EQ(ts::ReadFile(t.S + "/big.bin"), std::string(3 << 20, 'B'));
-    // The next run into the same folder stores every look-alike of its temporary files: a name merely
-    // like theirs, a folder of their exact shape.
-    const std::string mark = ".A.zip.pakuto-tmp\xE2\x8C\x9B";
-    ts::WriteFile(t.S + "/" + mark + "my notes.txt", "look-alike");
-    ts::MakeDir(t.S + "/" + mark + "abc123");
-    std::vector<std::string> expected = before;
-    expected.insert(expected.end(), {mark + "abc123/", mark + "my notes.txt"});
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(Zip("a -tzip -mx=0 \"" + inner + "\" \"" + t.S + "/\" -ir!*"), SEVENZIP_OK);
-    const ts::ZipReport zip = ts::ReadZip(inner);
-    EXPECT_EQ(zip.Names(), expected);
-    ASSERT_NE(zip.Find("big.bin"), nullptr);
-    EXPECT_EQ(zip.Find("big.bin")->method, 0) << "-mx=0 stores";
-}
-
-// A file of `size` bytes: zeros in a sparse file, or bytes that do not compress. False where the file
-// system cannot hold it.
-bool MakeBigFile(const std::string& path, uint64_t size, bool noise) {
-    const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-    struct statvfs fs {};
-    bool made = fd >= 0 && fstatvfs(fd, &fs) == 0 &&
-                uint64_t{fs.f_bavail} * fs.f_frsize > (noise ? 2 : 1) * size + (1ull << 30) &&
-                ftruncate(fd, static_cast<off_t>(size)) == 0;
-    std::vector<uint64_t> block(1 << 17);
-    uint64_t state = 0x9E3779B97F4A7C15ull;  // xorshift64*: fast, and nothing DEFLATE can shrink
-    for (uint64_t at = 0; made && noise && at < size; at += block.size() * 8) {
-        for (uint64_t& word : block) {
-            state ^= state >> 12;
-            state ^= state << 25;
-            state ^= state >> 27;
-            word = state * 0x2545F4914F6CDD1Dull;
-        }
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(block.size() * 8, size - at));
-        made = pwrite(fd, block.data(), n, static_cast<off_t>(at)) == static_cast<ssize_t>(n);
-    }
-    if (fd >= 0) close(fd);
-    return made;
-}
-
-// Sizes at the 32-bit edges, stored and compressed, each followed by another entry: the archive is
-// made, and every reader takes it. The data are zeros in sparse files, except for the file just under
-// 4 GiB that DEFLATE makes larger than 4 GiB.
-TEST(Library, Heavy4GiBEdgesReadBackEverywhere) {
-    struct EdgeRow {
-        const char* switches;
-        uint64_t size;
-        bool noise;
-    };
-    const EdgeRow rows[] = {
-        {"-mx=0", 0xFFFFFFFEull, false}, {"-mx=0", 0xFFFFFFFFull, false}, {"-mx=0", 0x100000000ull, false},
-        {"-mx=1", 0xFFFFFFFFull, false}, {"-mx=9", 4294800000ull, true},
-    };
-    for (const EdgeRow& row : rows) {
-        SCOPED_TRACE(std::string(row.switches) + " " + std::to_string(row.size));
-        Tree t;
-        if (!MakeBigFile(t.S + "/big.bin", row.size, row.noise))
-            GTEST_SKIP() << "the file system here cannot hold a " << row.size << "-byte file and its archive";
-        ASSERT_EQ(Zip(t.Prefix(row.switches) + "big.bin x.txt"), SEVENZIP_OK);
-        std::remove((t.S + "/big.bin").c_str());
-        const ts::ZipReport zip = ts::ReadZip(t.A);
-        EXPECT_TRUE(zip.ok);  // every CRC checked
-        ASSERT_EQ(zip.Names(), (std::vector<std::string>{"big.bin", "x.txt"}));
-        EXPECT_EQ(zip.Find("big.bin")->size, row.size);
-        EXPECT_EQ(zip.Find("big.bin")->method, std::string(row.switches) == "-mx=0" ? 0 : 8);
-        EXPECT_EQ(zip.Find("x.txt")->content, "data of x.txt");
-        EXPECT_TRUE(ts::UnzipTests(t.A, "x.txt"));
-        EXPECT_TRUE(ts::BsdtarLists(t.A));
     }
 }
 

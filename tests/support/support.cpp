@@ -55,6 +55,45 @@ int Reap(pid_t pid, int timeoutSeconds, int outFd = -1, std::string* output = nu
 
 }  // namespace
 
+const bool kWindows = false;
+
+std::string CommandText(const std::string& utf8) {
+    return utf8;
+}
+
+bool IsText(const std::string& bytes) {
+    for (size_t i = 0; i < bytes.size();) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > bytes.size()) return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+
+Held::Held(const std::string& path, Hold how) {
+    if (path.empty()) return;
+    if (how == Hold::Everything) {
+        chmod(path.c_str(), 0);
+    } else {
+        handle_ = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    }
+}
+
+Held::~Held() {
+    if (handle_ >= 0) close(static_cast<int>(handle_));
+}
+
+std::string NativePath(const std::string& path) {
+    return path;
+}
+
+std::string UncPath(const std::string& path) {
+    return path;
+}
+
 TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "pakuto-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -128,19 +167,6 @@ int InChild(const std::function<int()>& step, bool unprivileged, int timeoutSeco
     return pid < 0 ? -1 : Reap(pid, timeoutSeconds);
 }
 
-std::vector<std::string> ZipReport::Names() const {
-    std::vector<std::string> names;
-    for (const ZipEntry& e : entries) names.push_back(e.name);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-const ZipEntry* ZipReport::Find(const std::string& name) const {
-    for (const ZipEntry& e : entries)
-        if (e.name == name) return &e;
-    return nullptr;
-}
-
 static std::string FromHex(const std::string& hex) {
     std::string bytes;
     for (size_t i = 0; hex != "-" && i + 1 < hex.size(); i += 2)
@@ -158,7 +184,7 @@ ZipReport ReadZip(const std::string& archive) {
     report.ok = first == "OK";
     for (std::string name, data; in >> name;) {
         ZipEntry e;
-        in >> e.size >> e.mode >> data >> e.dosYear >> e.unixTime >> e.method;
+        in >> e.size >> e.mode >> data >> e.dosYear >> e.unixTime >> e.method >> e.utf8Flag;
         e.name = FromHex(name);
         e.content = FromHex(data);
         report.entries.push_back(e);
