@@ -88,7 +88,7 @@ bool rewriteDirectory(io::Handle fd, uint64_t& size, uint64_t entryCount) {
     if (!readAll(fd, directory.data(), directory.size(), directoryOffset)) return false;
 
     std::vector<uint8_t> records;
-    records.reserve(directory.size() + entryCount * 28 + 98);
+    records.reserve(static_cast<size_t>(directory.size() + entryCount * 28 + 98));
     uint64_t count = 0;
     for (size_t at = 0; at < directory.size(); ++count) {
         if (at + 46 > directory.size() || le32(directory.data() + at) != 0x02014b50) return false;
