@@ -81,7 +81,6 @@ TEST_F(Jobs, ArchiveNamesAreFree) {
         {{"f.zip"}, "f", ".zip", "f (2).zip", true},
         {{"a.zip/"}, "a.txt", ".zip", "a (2).zip"},
         {{}, "f", "", "f (2)", true},
-        {{}, "a.txt", ".zip", "a (2).zip", false, LostRaces(1)},
         {{}, "a.txt", ".zip", "a (12).zip", false, LostRaces(11)},
         {{"a/"}, "a.txt", "/x.zip", ""},
         {{}, "f", "/in.zip", "", true},
@@ -111,15 +110,10 @@ TEST_F(Jobs, ArchiveNamesAreFree) {
         }
         const bool made = !row.archive.empty();
         EXPECT_TRUE(w.AllLinesAre(made ? "[OK]" : "[NG]"));
-        for (const std::string& name : taken) {
-            if (!name.ends_with('/')) {
-                EXPECT_EQ(ts::ReadFile(d / name), "taken " + name);
-            }
-        }
-        if (made) {
-            EXPECT_EQ(ts::ReadZip(d / row.archive).Names(),
-                      std::vector<std::string>{row.folder ? "inside" : row.source});
-        }
+        for (const std::string& name : taken)
+            EXPECT_TRUE(name.ends_with('/') || ts::ReadFile(d / name) == "taken " + name) << name;
+        const std::vector<std::string> names = {row.folder ? "inside" : row.source};
+        EXPECT_TRUE(!made || ts::ReadZip(d / row.archive).Names() == names);
         EXPECT_EQ(w.archiverCalls == 0, !made);
         EXPECT_EQ(ts::Tree(d.path()).size(), taken.size() + (row.folder ? 2 : 1) + (made ? 1 : 0));
     }
@@ -357,21 +351,15 @@ TEST_F(Jobs, LinkArchivedAsItsFileAndOnlyTheLinkDeleted) {
 // An entry over 4 GiB (a sparse file) is archived with its 64-bit size and CRC, and then deleted.
 TEST_F(Jobs, EntryOver4GiB) {
     const std::string big = D + "/big.bin";
-    const off_t size = off_t{4097} << 20;
-    const int fd = open(big.c_str(), O_CREAT | O_WRONLY, 0644);
-    const bool sparse = fd >= 0 && ftruncate(fd, size) == 0 && pwrite(fd, "head", 4, 0) == 4 &&
-                        pwrite(fd, "tail", 4, size - 4) == 4;
-    struct stat st {};
-    const bool holes = sparse && fstat(fd, &st) == 0 && st.st_blocks * 512 < size / 2;
-    if (fd >= 0) close(fd);
-    if (!holes) GTEST_SKIP() << "the file system here cannot hold a sparse 4 GiB file";
+    const uint64_t size = uint64_t{4097} << 20;
+    if (!ts::MakeBigFile(big, size, false)) GTEST_SKIP() << "the file system here cannot hold a 4 GiB file";
     window.deleteState = 1;
     mMain::CompressFile(window, "a -tzip -hide -mx=1", big, D);
     EXPECT_TRUE(window.AllLinesAre("[OK]"));
     const ts::ZipReport zip = ts::ReadZip(D + "/big.zip");
     EXPECT_TRUE(zip.ok);  // every CRC checked
     ASSERT_EQ(zip.entries.size(), 1u);
-    EXPECT_EQ(zip.entries[0].size, static_cast<uint64_t>(size));
+    EXPECT_EQ(zip.entries[0].size, size);
     EXPECT_FALSE(ts::Exists(big)) << "the archived source stayed";
 }
 

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -167,6 +169,23 @@ int InChild(const std::function<int()>& step, bool unprivileged, int timeoutSeco
     return pid < 0 ? -1 : Reap(pid, timeoutSeconds);
 }
 
+bool MakeBigFile(const std::string& path, uint64_t size, bool noise) {
+    const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    struct statvfs fs {};
+    bool made = fd >= 0 && fstatvfs(fd, &fs) == 0 &&
+                uint64_t{fs.f_bavail} * fs.f_frsize > (noise ? 2 : 1) * size + (1ull << 30) &&
+                ftruncate(fd, static_cast<off_t>(size)) == 0;
+    std::vector<uint64_t> block(1 << 17);
+    std::mt19937_64 random;  // what it gives, DEFLATE cannot shrink
+    for (uint64_t at = 0; made && noise && at < size; at += block.size() * 8) {
+        for (uint64_t& word : block) word = random();
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(block.size() * 8, size - at));
+        made = pwrite(fd, block.data(), n, static_cast<off_t>(at)) == static_cast<ssize_t>(n);
+    }
+    if (fd >= 0) close(fd);
+    return made;
+}
+
 static std::string FromHex(const std::string& hex) {
     std::string bytes;
     for (size_t i = 0; hex != "-" && i + 1 < hex.size(); i += 2)
@@ -192,12 +211,10 @@ ZipReport ReadZip(const std::string& archive) {
     return report;
 }
 
-bool UnzipTests(const std::string& archive) {
-    return Run({PAKUTO_TEST_UNZIP, "-tqq", archive}) == 0;
-}
-
 bool UnzipTests(const std::string& archive, const std::string& entry) {
-    return Run({PAKUTO_TEST_UNZIP, "-tqq", archive, entry}) == 0;
+    std::vector<std::string> argv = {PAKUTO_TEST_UNZIP, "-tqq", archive};
+    if (!entry.empty()) argv.push_back(entry);
+    return Run(argv) == 0;
 }
 
 bool BsdtarLists(const std::string& archive) {

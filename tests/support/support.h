@@ -105,9 +105,12 @@ struct ZipReport {
     }
 };
 ZipReport ReadZip(const std::string& archive);  // Python's zipfile
-bool UnzipTests(const std::string& archive);    // unzip -t succeeds
-// unzip -t of one entry succeeds: every header is read, only that entry's data (POSIX only).
-bool UnzipTests(const std::string& archive, const std::string& entry);
+// unzip -t succeeds; given an entry (POSIX only), every header is read but only that entry's data.
+bool UnzipTests(const std::string& archive, const std::string& entry = "");
 bool BsdtarLists(const std::string& archive);  // bsdtar -tf succeeds
+
+// A file of `size` bytes (POSIX only): zeros in a sparse file, or bytes that do not compress. False
+// where the file system cannot hold it and an archive of it.
+bool MakeBigFile(const std::string& path, uint64_t size, bool noise);
 
 }  // namespace ts
