@@ -46,20 +46,17 @@ bool Drop(frmMain* w, const std::vector<std::string>& paths) {
     w->lstResult->clear();  // the dispatch clears it too; lines then mark its end
     QWidget* target = w->lstResult->viewport();
     const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &move);
+    const auto offer = [&] {  // a drag entering and moving over the list: whether either is accepted
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &move);
+        return enter.isAccepted() || move.isAccepted();
+    };
+    offer();
     bool busyDragRefused = false;  // probed when the dispatch marks the title busy
     QObject::connect(
-        w, &QWidget::windowTitleChanged, w,
-        [&] {
-            QDragEnterEvent again(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(target, &again);
-            QDragMoveEvent moveAgain(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(target, &moveAgain);
-            busyDragRefused = w->Dispatching() && !again.isAccepted() && !moveAgain.isAccepted();
-        },
+        w, &QWidget::windowTitleChanged, w, [&] { busyDragRefused = w->Dispatching() && !offer(); },
         Qt::SingleShotConnection);
     QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &drop);

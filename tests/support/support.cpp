@@ -28,16 +28,12 @@ int Reap(pid_t pid, int timeoutSeconds, int outFd = -1, std::string* output = nu
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     int status = 0;
     for (;;) {
-        if (outFd >= 0) {
-            pollfd p{outFd, POLLIN, 0};
-            if (poll(&p, 1, 20) > 0) {
-                char buffer[4096];
-                const ssize_t n = read(outFd, buffer, sizeof buffer);
-                if (n > 0 && output != nullptr) output->append(buffer, static_cast<size_t>(n));
-                if (n > 0) continue;
-            }
-        } else {
-            usleep(5000);
+        pollfd p{outFd, POLLIN, 0};
+        if (poll(&p, outFd >= 0 ? 1 : 0, outFd >= 0 ? 20 : 5) > 0) {  // without output: a 5 ms wait
+            char buffer[4096];
+            const ssize_t n = read(outFd, buffer, sizeof buffer);
+            if (n > 0 && output != nullptr) output->append(buffer, static_cast<size_t>(n));
+            if (n > 0) continue;
         }
         if (waitpid(pid, &status, WNOHANG) == pid) break;
         if (std::chrono::steady_clock::now() > deadline) {

@@ -1,15 +1,11 @@
 // support_win32.cpp - the shared test helpers (support.h) on Windows, where the tests run under Wine.
-//
-// There is no fork, no Python and no unzip inside Wine, so: InChild runs its step in the test's own
-// process (Windows has no permission bits for an unprivileged user to meet; Held keeps the library out
-// with share modes instead); ReadZip reads the central directory and checks every entry's data and
-// CRC-32 with zlib (times are left out: only POSIX tests look at them); UnzipTests and BsdtarLists hand
-// the archive to the Linux-side readers instead, copying it into the folder the environment variable
-// PAKUTO_WINE_ARCHIVES names (tests/windows/run_wine.py sets it and runs unzip -t, bsdtar -tf and
-// Python's zipfile on every archive there after the run). Paths are UTF-8 and go through the wide API.
-// Temporary folders are made where they also have a UNC name (UncPath): under Wine in the folder Wine
-// serves as \\localhost\pakuto-tests (its prefix's dosdevices\unc\localhost\pakuto-tests), else
-// in the user's temporary folder, reached as the administrative share \\localhost\C$.
+// With no fork, Python or unzip there: InChild runs its step in the test's own process (Held keeps the
+// library out with share modes, not permission bits); ReadZip reads the central directory and checks
+// each entry's data and CRC-32 with zlib (no times); UnzipTests and BsdtarLists copy the archive into
+// the folder PAKUTO_WINE_ARCHIVES names, whose archives tests/windows/run_wine.py hands to unzip -t,
+// bsdtar -tf and Python's zipfile after the run. Paths are UTF-8 and go through the wide API. Temporary
+// folders have a UNC name too (UncPath): under Wine \\localhost\pakuto-tests (the prefix's
+// dosdevices\unc\localhost\pakuto-tests), else the user's temporary folder as \\localhost\C$.
 #include <windows.h>
 #include <zlib.h>
 
@@ -35,6 +31,9 @@ std::wstring Wide(const std::string& utf8) {
     return wide;
 }
 
+}  // namespace
+
+// Also used by write_fault_win32.cpp.
 std::string Narrow(const std::wstring& wide, UINT codePage = CP_UTF8) {
     const int n = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
                                       nullptr, nullptr);
@@ -43,6 +42,8 @@ std::string Narrow(const std::wstring& wide, UINT codePage = CP_UTF8) {
                         nullptr);
     return text;
 }
+
+namespace {
 
 // A path for the wide API: backslashes, and the "\\?\" form for long absolute paths, so that
 // folders deeper than MAX_PATH can be made and written (the C++ library lists only short paths).

@@ -14,21 +14,15 @@
 #include "write_fault.h"
 
 namespace ts {
-namespace {
 
-std::string Utf8(const wchar_t* wide, size_t units) {
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(units), nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(units), text.data(), n, nullptr, nullptr);
-    return text;
-}
+std::string Narrow(const std::wstring& wide, UINT codePage);  // support_win32.cpp
+
+namespace {
 
 std::string FinalPath(HANDLE file) {
     wchar_t path[32768];
     const DWORD n = GetFinalPathNameByHandleW(file, path, 32768, FILE_NAME_NORMALIZED);
-    return n > 0 && n < 32768 ? Utf8(path, n) : std::string();
+    return n > 0 && n < 32768 ? Narrow(std::wstring(path, n), CP_UTF8) : std::string();
 }
 
 // With a read hook armed, the file is closed while the hook may run and opened again after it, so the
@@ -42,7 +36,7 @@ HANDLE WINAPI HookedCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECUR
     BeforeRead([&] {
         CloseHandle(file);
         closed = true;
-        return Utf8(path, wcslen(path));
+        return Narrow(path, CP_UTF8);
     });
     return closed ? CreateFileW(path, access, share, security, disposition, flags, model) : file;
 }
