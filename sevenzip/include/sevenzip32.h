@@ -68,12 +68,13 @@
  * and its temporary file are never stored, nor is a regular file of that shape left by a killed run when
  * a walk or wildcard meets it; folders and other kinds of that shape, and names merely like it, are.
  *
- * On Windows, where modes and the umask do not exist, the archive keeps the access control list it
- * inherits from its folder; its temporary file is opened sharing nothing, so no other process reads or
- * writes it while it fills. Symbolic links and junctions count as links (a link's target text is its
- * print name, '\' turned into '/' when it is relative); sources are opened so that nobody can write to
- * them while they are read, and their size and time are still compared. The data is flushed with
- * FlushFileBuffers, and the archive is named with MoveFileExW, which fails when the name is taken.
+ * On Windows, where modes and the umask do not exist, no mode is computed: the archive keeps the access
+ * control list it inherits from its folder; its temporary file is opened sharing nothing, so no other
+ * process reads or writes it while it fills. Symbolic links and junctions count as links (a link's
+ * target text is its print name, '\' turned into '/' when it is relative); sources are opened so that
+ * nobody can write to them while they are read, and their size and time are still compared. The data is
+ * flushed with FlushFileBuffers, and the archive is named with MoveFileExW, which fails when the name is
+ * taken.
  *
  * Result codes never change meaning; SEVENZIP_OK is the only success.
  */
