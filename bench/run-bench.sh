@@ -158,7 +158,7 @@ if [ "${PAKUTO_BENCH_WINE:-1}" = 1 ]; then
     wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
     export WINEPREFIX=$work/wine WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     mkdir -p "$WINEPREFIX"
-    "$wineserver" -p
+    "$wineserver" -p120  # one server for the run, gone 120 s after its last client if the run is killed
     trap 'restore_priority; "$wineserver" -k; rm -rf "$work" "$shm"' EXIT
     s=$(now)
     LANG=ja_JP.UTF-8 timeout 240 "$wine" wineboot -i >/dev/null 2>&1

@@ -2,12 +2,15 @@
 // handles that pin their folder, reparse points seen and never entered (see file_io.h).
 #include <windows.h>
 #include <winioctl.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,10 +21,14 @@ namespace sevenzip::io {
 namespace {
 
 // What a Handle points to: the open HANDLE and the full path it was opened by, so that names in a
-// folder can be opened by joining them to it (the folder cannot move while its handle is held).
+// folder can be opened by joining them to it (the folder cannot move while its handle is held), and
+// the volume serial number of what it holds once known (a handle never changes volume).
 struct Node {
     HANDLE handle = INVALID_HANDLE_VALUE;
     std::wstring path;
+    bool followed = false;  // opened by a name whose last component, a reparse point, may be followed
+    bool volumeKnown = false;
+    DWORD volume = 0;
 };
 
 Node* nodeOf(Handle handle) {
@@ -188,11 +195,21 @@ bool isLinkTag(DWORD tag) {
     return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT;
 }
 
+// Everything but the volume: attributes, times, size and file index from calls that stay inside the
+// process (the volume serial number may need the system's mount manager: see volumeOf).
 int infoOf(HANDLE handle, FileInfo& info) {
-    BY_HANDLE_FILE_INFORMATION data{};
-    if (!GetFileInformationByHandle(handle, &data)) return lastError();
+    FILE_BASIC_INFO basic{};
+    FILE_STANDARD_INFO standard{};
+    FILE_INTERNAL_INFORMATION internal{};
+    IO_STATUS_BLOCK status{};
+    if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard))
+        return lastError();
+    if (!NT_SUCCESS(
+            NtQueryInformationFile(handle, &status, &internal, sizeof internal, FileInternalInformation)))
+        return failWith(EIO);
     info = FileInfo{};
-    const DWORD attributes = data.dwFileAttributes;
+    const DWORD attributes = basic.FileAttributes;
     bool link = false;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         FILE_ATTRIBUTE_TAG_INFO tag{};
@@ -211,13 +228,9 @@ int infoOf(HANDLE handle, FileInfo& info) {
     } else {
         info.kind = Kind::Other;
     }
-    info.device = data.dwVolumeSerialNumber;
-    info.index = (static_cast<uint64_t>(data.nFileIndexHigh) << 32) | data.nFileIndexLow;
-    info.size =
-        info.kind == Kind::File ? (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow : 0;
-    const int64_t ticks =
-        static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                             data.ftLastWriteTime.dwLowDateTime);
+    info.index = static_cast<uint64_t>(internal.IndexNumber.QuadPart);
+    info.size = info.kind == Kind::File ? static_cast<uint64_t>(standard.EndOfFile.QuadPart) : 0;
+    const int64_t ticks = basic.LastWriteTime.QuadPart;
     // Floor division, so times before 1970 keep their nanoseconds positive.
     int64_t seconds = ticks / 10000000;
     int64_t rest = ticks % 10000000;
@@ -230,9 +243,120 @@ int infoOf(HANDLE handle, FileInfo& info) {
     return 0;
 }
 
+// The volume serial number, asked from the system. Under Wine this is a round trip through wineserver
+// to the mount manager (milliseconds on a busy machine), so the layer asks once per folder and per
+// volume, not once per file: see volumeOf.
+int askVolume(HANDLE handle, DWORD& serial) {
+    return GetVolumeInformationByHandleW(handle, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)
+               ? 0
+               : lastError();
+}
+
+// A cheap description of the volume a handle is on (its size and geometry), read inside the process:
+// it tells apart the volumes a path could lead to, so a remembered serial number is used only for the
+// volume it was read from.
+struct VolumeShape {
+    int64_t units = 0;
+    ULONG sectorsPerUnit = 0;
+    ULONG bytesPerSector = 0;
+    bool operator==(const VolumeShape&) const = default;
+};
+
+bool shapeOf(HANDLE handle, VolumeShape& shape) {
+    FILE_FS_SIZE_INFORMATION size{};
+    IO_STATUS_BLOCK status{};
+    if (!NT_SUCCESS(NtQueryVolumeInformationFile(handle, &status, &size, sizeof size, FileFsSizeInformation)))
+        return false;
+    shape = {size.TotalAllocationUnits.QuadPart, size.SectorsPerAllocationUnit, size.BytesPerSector};
+    return true;
+}
+
+// The serial numbers read for folders, by the folder's full path (without trailing separators) with
+// the shape of the volume it was read from. A file opened by its full path, its last component not
+// followed, lies in its parent folder; when the folder's entry is here and the file's volume has the
+// same shape, the entry's serial number is the file's. Every serial number asked for a folder renews
+// its entry, so a walk refreshes the entries its reads then use.
+struct VolumeEntry {
+    VolumeShape shape;
+    DWORD serial = 0;
+};
+std::mutex volumesLock;
+std::map<std::wstring, VolumeEntry> volumes;
+constexpr size_t kMaxVolumeEntries = 4096;
+
+std::wstring folderKey(const std::wstring& path) {
+    size_t end = path.size();
+    while (end > 1 && isWideSeparator(path[end - 1])) --end;
+    return path.substr(0, end);
+}
+
+std::wstring parentKey(const std::wstring& path) {
+    const std::wstring key = folderKey(path);
+    const size_t cut = key.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? std::wstring() : folderKey(key.substr(0, cut + 1));
+}
+
+// Asks a folder's serial number and remembers it under the folder's path.
+int askFolderVolume(HANDLE handle, const std::wstring& path, DWORD& serial) {
+    if (const int err = askVolume(handle, serial); err != 0) return err;
+    VolumeShape shape;
+    if (!shapeOf(handle, shape)) return 0;
+    const std::lock_guard<std::mutex> hold(volumesLock);
+    if (volumes.size() >= kMaxVolumeEntries) volumes.clear();
+    volumes[folderKey(path)] = VolumeEntry{shape, serial};
+    return 0;
+}
+
+// The serial number of a file opened by its full path without following its last component: its
+// parent folder's remembered one when the volumes' shapes agree, else asked.
+int pathFileVolume(HANDLE handle, const std::wstring& path, DWORD& serial) {
+    VolumeShape shape;
+    if (shapeOf(handle, shape)) {
+        const std::lock_guard<std::mutex> hold(volumesLock);
+        const auto found = volumes.find(parentKey(path));
+        if (found != volumes.end() && found->second.shape == shape) {
+            serial = found->second.serial;
+            return 0;
+        }
+    }
+    return askVolume(handle, serial);
+}
+
+// A folder Node's serial number, asked once.
+int nodeFolderVolume(Node& folder, DWORD& serial) {
+    if (!folder.volumeKnown) {
+        if (const int err = askFolderVolume(folder.handle, folder.path, folder.volume); err != 0) return err;
+        folder.volumeKnown = true;
+    }
+    serial = folder.volume;
+    return 0;
+}
+
+// Where a handle's volume serial number comes from. A name opened in a folder without following a
+// reparse point lies in that folder; if it is not a folder itself it is on the folder's volume (only
+// a folder can be a volume's mount point, and a mount point is a reparse point, a link here, never
+// entered). A folder asks its own: on Windows it may be a mount point followed, under Wine a mount
+// point of the host. A file opened by its full path takes its parent folder's remembered serial number
+// (pathFileVolume); anything reached through a followed reparse point asks.
+int volumeOf(HANDLE handle, const std::wstring& path, const FileInfo& info, Node* folder, bool followed,
+             DWORD& serial) {
+    if (info.kind == Kind::Folder) return askFolderVolume(handle, path, serial);
+    if (!followed && folder != nullptr) return nodeFolderVolume(*folder, serial);
+    if (!followed) return pathFileVolume(handle, path, serial);
+    return askVolume(handle, serial);
+}
+
+// infoOf with the volume.
+int fullInfoOf(HANDLE handle, const std::wstring& path, Node* folder, bool followed, FileInfo& info) {
+    if (const int err = infoOf(handle, info); err != 0) return err;
+    DWORD serial = 0;
+    if (const int err = volumeOf(handle, path, info, folder, followed, serial); err != 0) return err;
+    info.device = serial;
+    return 0;
+}
+
 // Opens dir/name only to look at it (reading attributes needs no sharing from others).
-HANDLE openToLook(Handle dir, const std::string& name, bool follow, int& err) {
-    std::wstring path;
+HANDLE openToLook(Handle dir, const std::string& name, bool follow, std::wstring& path, int& err) {
     if ((err = pathOf(dir, name, path)) != 0) return INVALID_HANDLE_VALUE;
     const HANDLE handle =
         openNative(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -303,13 +427,22 @@ Fd openAt(Handle dir, const std::string& name, unsigned flags) {
         return Fd();
     }
     node->handle = handle;
+    node->followed = reparse == 0;
+    Node* const folder = dir == kCurrentFolder ? nullptr : nodeOf(dir);
+    Node& opened = *node;
     Fd fd(reinterpret_cast<Handle>(node.release()));
+    // A new file lies in its folder, on its volume.
+    if ((flags & kCreateNew) && folder != nullptr)
+        opened.volumeKnown = nodeFolderVolume(*folder, opened.volume) == 0;
     if (flags & (kFolder | kNoFollow)) {
         FileInfo info;
         if (const int err = infoOf(handle, info); err != 0) {
             errno = err;
             return Fd();
         }
+        // A name in a folder, not followed and not a folder, is on the folder's volume.
+        if (folder != nullptr && reparse != 0 && info.kind != Kind::Folder)
+            opened.volumeKnown = nodeFolderVolume(*folder, opened.volume) == 0;
         if ((flags & kNoFollow) && info.kind == Kind::Link) {
             errno = (flags & kFolder) ? ENOTDIR : ELOOP;
             return Fd();
@@ -324,19 +457,29 @@ Fd openAt(Handle dir, const std::string& name, unsigned flags) {
 
 int statAt(Handle dir, const std::string& name, FileInfo& info, bool follow) {
     if (name.empty()) {
-        const HANDLE handle = native(dir);
-        if (handle == INVALID_HANDLE_VALUE) return statAt(dir, ".", info, follow);
-        return infoOf(handle, info);
+        if (native(dir) == INVALID_HANDLE_VALUE) return statAt(dir, ".", info, follow);
+        Node& node = *nodeOf(dir);
+        if (const int err = infoOf(node.handle, info); err != 0) return err;
+        if (!node.volumeKnown) {
+            if (const int err = volumeOf(node.handle, node.path, info, nullptr, node.followed, node.volume);
+                err != 0)
+                return err;
+            node.volumeKnown = true;
+        }
+        info.device = node.volume;
+        return 0;
     }
     int err = 0;
-    HandleCloser look{openToLook(dir, name, follow, err)};
+    std::wstring path;
+    HandleCloser look{openToLook(dir, name, follow, path, err)};
     if (look.handle == INVALID_HANDLE_VALUE) return err;
-    return infoOf(look.handle, info);
+    return fullInfoOf(look.handle, path, dir == kCurrentFolder ? nullptr : nodeOf(dir), follow, info);
 }
 
 int readLinkAt(Handle dir, const std::string& name, std::string& target) {
     int err = 0;
-    HandleCloser look{openToLook(dir, name, false, err)};
+    std::wstring path;
+    HandleCloser look{openToLook(dir, name, false, path, err)};
     if (look.handle == INVALID_HANDLE_VALUE) return err;
     std::vector<unsigned char> buffer(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
     DWORD got = 0;
@@ -370,16 +513,25 @@ int readLinkAt(Handle dir, const std::string& name, std::string& target) {
 
 namespace {
 
-// Where a positional read or write starts, and how much one call moves (DWORD counts, at most 1 GiB).
-OVERLAPPED placeAt(uint64_t offset) {
-    OVERLAPPED where{};
-    where.Offset = static_cast<DWORD>(offset);
-    where.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    return where;
+// How much one call moves: ULONG counts, at most 1 GiB.
+ULONG chunkOf(size_t left) {
+    return static_cast<ULONG>(std::min<size_t>(left, 1u << 30));
 }
 
-DWORD chunkOf(size_t left) {
-    return static_cast<DWORD>(std::min<size_t>(left, 1u << 30));
+// The handles are synchronous, so NtReadFile at an explicit offset finishes before it returns, like
+// pread. Reads call it directly rather than ReadFile with an OVERLAPPED, which Wine answers with one
+// more round trip to wineserver per call (to post a completion that no completion port waits for);
+// reads are most of the layer's calls (every source, then the archive read back). Writes, far fewer,
+// keep WriteFile.
+extern "C" {
+NTSTATUS NTAPI NtReadFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE routine, PVOID context,
+                          PIO_STATUS_BLOCK status, PVOID buffer, ULONG length, PLARGE_INTEGER offset,
+                          PULONG key);
+}
+constexpr NTSTATUS kEndOfFile = static_cast<NTSTATUS>(0xC0000011);  // STATUS_END_OF_FILE
+
+int errnoOfStatus(NTSTATUS status) {
+    return failWith(errnoOf(RtlNtStatusToDosError(status)));
 }
 
 }  // namespace
@@ -388,14 +540,15 @@ int readAt(Handle fd, void* data, size_t size, uint64_t offset, size_t& got) {
     auto* bytes = static_cast<uint8_t*>(data);
     got = 0;
     while (got < size) {
-        OVERLAPPED where = placeAt(offset + got);
-        DWORD n = 0;
-        if (!ReadFile(native(fd), bytes + got, chunkOf(size - got), &n, &where)) {
-            if (GetLastError() == ERROR_HANDLE_EOF) break;
-            return lastError();
-        }
-        if (n == 0) break;
-        got += n;
+        IO_STATUS_BLOCK status{};
+        LARGE_INTEGER where{};
+        where.QuadPart = static_cast<LONGLONG>(offset + got);
+        const NTSTATUS result = NtReadFile(native(fd), nullptr, nullptr, nullptr, &status, bytes + got,
+                                           chunkOf(size - got), &where, nullptr);
+        if (result == kEndOfFile) break;
+        if (!NT_SUCCESS(result)) return errnoOfStatus(result);
+        if (status.Information == 0) break;
+        got += status.Information;
     }
     return 0;
 }
@@ -404,7 +557,9 @@ int writeAt(Handle fd, const void* data, size_t size, uint64_t offset) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     size_t done = 0;
     while (done < size) {
-        OVERLAPPED where = placeAt(offset + done);
+        OVERLAPPED where{};
+        where.Offset = static_cast<DWORD>(offset + done);
+        where.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
         DWORD n = 0;
         if (!WriteFile(native(fd), bytes + done, chunkOf(size - done), &n, &where)) return lastError();
         if (n == 0) return failWith(EIO);

@@ -85,7 +85,8 @@ def main(bin_dir, linux_driver=None):
     os.makedirs(os.path.join(work, "archives"))
     os.makedirs(env["WINEPREFIX"])  # the server is keyed by the prefix folder, so it exists first
     try:
-        subprocess.run(["timeout", "30", WINESERVER, "-p"], env=env, check=True)
+        # One server for the run, gone 120 s after its last client should the run itself be killed.
+        subprocess.run(["timeout", "30", WINESERVER, "-p120"], env=env, check=True)
         check(wine(env, ["wineboot", "-i"], 240, "wineboot -i", quiet=True) == 0, "Wine prefix made")
         wine(env, ["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"], 60, "reg",
              quiet=True)
