@@ -664,7 +664,8 @@ bool hasPermissionBits() {
 
 int realPath(const std::string& path, std::string& resolved) {
     int err = 0;
-    HandleCloser look{openToLook(kCurrentFolder, path, true, err)};
+    std::wstring native;
+    HandleCloser look{openToLook(kCurrentFolder, path, true, native, err)};
     if (look.handle == INVALID_HANDLE_VALUE) return err;
     std::wstring finalPath(MAX_PATH, L'\0');
     for (int tries = 0; tries < 4; ++tries) {
@@ -688,7 +689,8 @@ int realPath(const std::string& path, std::string& resolved) {
 
 int hasExtendedAccessRules(const std::string& path, bool follow, bool& extended) {
     int err = 0;
-    HandleCloser look{openToLook(kCurrentFolder, path, follow, err)};
+    std::wstring native;
+    HandleCloser look{openToLook(kCurrentFolder, path, follow, native, err)};
     if (look.handle == INVALID_HANDLE_VALUE) return err;
     extended = true;
     return 0;
@@ -707,7 +709,12 @@ namespace {
 // The length of a path's root: "C:\" 3, "C:" 2, "\\server\share" up to the share's end, "\" 1.
 size_t rootLength(const std::string& path) {
     // The "\\?\" forms: "\\?\C:\" and "\\?\UNC\server\share" hold the roots below.
-    if (path.rfind("\\\\?\\UNC\\", 0) == 0) return 6 + rootLength("\\" + path.substr(7));
+    if (path.rfind("\\\\?\\UNC\\", 0) == 0) {
+        // From its seventh byte the path reads "C\server\share"; the 'C' becomes the second '\'.
+        std::string share = path.substr(6);
+        share[0] = '\\';
+        return 6 + rootLength(share);
+    }
     if (path.rfind("\\\\?\\", 0) == 0) return 4 + rootLength(path.substr(4));
     if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) {
         size_t at = 2, parts = 0;
