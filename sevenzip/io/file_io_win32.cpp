@@ -21,14 +21,17 @@ namespace sevenzip::io {
 namespace {
 
 // What a Handle points to: the open HANDLE and the full path it was opened by, so that names in a
-// folder can be opened by joining them to it (the folder cannot move while its handle is held), and
-// the volume serial number of what it holds once known (a handle never changes volume).
+// folder can be opened by joining them to it (the folder cannot move while its handle is held), the
+// volume serial number of what it holds once known (a handle never changes volume), and for a folder
+// what its last listing said of the plain files it holds (see statAt).
 struct Node {
     HANDLE handle = INVALID_HANDLE_VALUE;
     std::wstring path;
     bool followed = false;  // opened by a name whose last component, a reparse point, may be followed
     bool volumeKnown = false;
     DWORD volume = 0;
+    std::map<std::string, FileInfo> listed;  // by name; each is used once, the volume left out
+    bool listingChecked = false;             // one listed file was opened and agreed with its listing
 };
 
 Node* nodeOf(Handle handle) {
@@ -195,6 +198,19 @@ bool isLinkTag(DWORD tag) {
     return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT;
 }
 
+// The modification time from a count of 100 ns steps since 1601.
+void setTime(FileInfo& info, int64_t ticks) {
+    // Floor division, so times before 1970 keep their nanoseconds positive.
+    int64_t seconds = ticks / 10000000;
+    int64_t rest = ticks % 10000000;
+    if (rest < 0) {
+        rest += 10000000;
+        --seconds;
+    }
+    info.mtimeSec = seconds - kEpochDifference;
+    info.mtimeNsec = rest * 100;
+}
+
 // Everything but the volume: attributes, times, size and file index from calls that stay inside the
 // process (the volume serial number may need the system's mount manager: see volumeOf).
 int infoOf(HANDLE handle, FileInfo& info) {
@@ -230,17 +246,25 @@ int infoOf(HANDLE handle, FileInfo& info) {
     }
     info.index = static_cast<uint64_t>(internal.IndexNumber.QuadPart);
     info.size = info.kind == Kind::File ? static_cast<uint64_t>(standard.EndOfFile.QuadPart) : 0;
-    const int64_t ticks = basic.LastWriteTime.QuadPart;
-    // Floor division, so times before 1970 keep their nanoseconds positive.
-    int64_t seconds = ticks / 10000000;
-    int64_t rest = ticks % 10000000;
-    if (rest < 0) {
-        rest += 10000000;
-        --seconds;
-    }
-    info.mtimeSec = seconds - kEpochDifference;
-    info.mtimeNsec = rest * 100;
+    setTime(info, basic.LastWriteTime.QuadPart);
     return 0;
+}
+
+// What a folder listing says of one name, when that is enough to describe it: a plain file (no
+// folder, no reparse point) that holds data. A FIFO, socket or device of the host is listed by Wine
+// like a file, but always with size 0: those names, and empty files, are looked at by opening them.
+bool listedFileOf(const FILE_ID_BOTH_DIR_INFO& item, FileInfo& info) {
+    const DWORD attributes = item.FileAttributes;
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) ||
+        item.EndOfFile.QuadPart <= 0)
+        return false;
+    info = FileInfo{};
+    info.kind = Kind::File;
+    info.mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0100444 : 0100644;
+    info.index = static_cast<uint64_t>(item.FileId.QuadPart);
+    info.size = static_cast<uint64_t>(item.EndOfFile.QuadPart);
+    setTime(info, item.LastWriteTime.QuadPart);
+    return true;
 }
 
 // The volume serial number, asked from the system. Under Wine this is a round trip through wineserver
@@ -469,11 +493,41 @@ int statAt(Handle dir, const std::string& name, FileInfo& info, bool follow) {
         info.device = node.volume;
         return 0;
     }
+    // A plain file the folder's last listing described is taken from the listing, once, without
+    // opening it (under Wine every open and close is a round trip to wineserver). It is no link, so
+    // following changes nothing, and it lies on its folder's volume. The listing may be out of date
+    // by the time a reader opens the file; the reader compares the identity it is given with the
+    // file it opened, as it would with one looked at a moment before. The first listed file of a
+    // folder is opened all the same: a file system whose listings do not give what its open files
+    // say (another file number, a size kept late) has its listings set aside.
+    Node* const folder = dir == kCurrentFolder || dir == kNoHandle ? nullptr : nodeOf(dir);
+    FileInfo listed;
+    bool wasListed = false;
+    if (folder != nullptr) {
+        if (const auto found = folder->listed.find(name); found != folder->listed.end()) {
+            listed = found->second;
+            folder->listed.erase(found);
+            wasListed = true;
+        }
+    }
+    if (wasListed && folder->listingChecked) {
+        DWORD serial = 0;
+        if (const int err = nodeFolderVolume(*folder, serial); err != 0) return err;
+        listed.device = serial;
+        info = listed;
+        return 0;
+    }
     int err = 0;
     std::wstring path;
     HandleCloser look{openToLook(dir, name, follow, path, err)};
     if (look.handle == INVALID_HANDLE_VALUE) return err;
-    return fullInfoOf(look.handle, path, dir == kCurrentFolder ? nullptr : nodeOf(dir), follow, info);
+    if ((err = fullInfoOf(look.handle, path, folder, follow, info)) != 0) return err;
+    if (wasListed) {
+        listed.device = info.device;
+        folder->listingChecked = identityOf(listed) == identityOf(info) && listed.kind == info.kind;
+        if (!folder->listingChecked) folder->listed.clear();
+    }
+    return 0;
 }
 
 int readLinkAt(Handle dir, const std::string& name, std::string& target) {
@@ -596,30 +650,41 @@ int removeAt(Handle dir, const std::string& name) {
     return DeleteFileW(path.c_str()) ? 0 : lastError();
 }
 
+// Lists through the folder's own handle (no other open), and keeps what the listing says of its plain
+// files for statAt.
 int listFolder(Handle dir, std::vector<std::string>& names) {
-    std::wstring pattern;
-    if (const int err = pathOf(dir, "", pattern); err != 0) return err;
-    if (!isWideSeparator(pattern.back())) pattern.push_back(L'\\');
-    pattern.push_back(L'*');
+    if (dir == kCurrentFolder || dir == kNoHandle) return failWith(EBADF);
+    Node& folder = *nodeOf(dir);
     names.clear();
-    WIN32_FIND_DATAW item{};
-    const HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &item, FindExSearchNameMatch,
-                                         nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : lastError();
-    int err = 0;
-    do {
-        const std::wstring_view wide(item.cFileName);
-        if (wide == L"." || wide == L"..") continue;
-        std::string name;
-        if (!utf8Of(wide.data(), wide.size(), name)) {
-            err = EILSEQ;
-            break;
+    folder.listed.clear();
+    // 8-byte aligned, as the entries' 64-bit fields need.
+    std::vector<uint64_t> buffer(64 * 1024 / sizeof(uint64_t));
+    const auto bytes = static_cast<DWORD>(buffer.size() * sizeof(uint64_t));
+    for (FILE_INFO_BY_HANDLE_CLASS which = FileIdBothDirectoryRestartInfo;; which = FileIdBothDirectoryInfo) {
+        if (!GetFileInformationByHandleEx(folder.handle, which, buffer.data(), bytes)) {
+            const DWORD code = GetLastError();
+            if (code == ERROR_NO_MORE_FILES || code == ERROR_FILE_NOT_FOUND) return 0;
+            folder.listed.clear();
+            return failWith(errnoOf(code));
         }
-        names.push_back(std::move(name));
-    } while (FindNextFileW(find, &item));
-    if (err == 0 && GetLastError() != ERROR_NO_MORE_FILES) err = errnoOf(GetLastError());
-    FindClose(find);
-    return err;
+        const auto* at = reinterpret_cast<const unsigned char*>(buffer.data());
+        for (;;) {
+            const auto& item = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            const std::wstring_view wide(item.FileName, item.FileNameLength / sizeof(wchar_t));
+            if (wide != L"." && wide != L"..") {
+                std::string name;
+                if (!utf8Of(wide.data(), wide.size(), name)) {
+                    folder.listed.clear();
+                    return failWith(EILSEQ);
+                }
+                FileInfo info;
+                if (listedFileOf(item, info)) folder.listed[name] = info;
+                names.push_back(std::move(name));
+            }
+            if (item.NextEntryOffset == 0) break;
+            at += item.NextEntryOffset;
+        }
+    }
 }
 
 size_t nameMax(Handle dir) {
