@@ -78,11 +78,12 @@ std::string runCommand(std::string_view text) {
         expected = writeEntries(command, entries, writer);
     }
     verifyArchive(temp.fd(), expected);
-    io::FileInfo st;
+    // The written archive's group decides its mode; its size, unchanged by publishing, the report.
+    io::FileInfo archive;
+    const bool archiveKnown = io::statAt(temp.fd(), "", archive, false) == 0;
     std::string archiveFolder, archiveName;
     io::splitPath(target.absolutePath(), archiveFolder, archiveName);
-    const uint32_t group = io::statAt(temp.fd(), "", st, false) == 0 ? st.group : ~uint32_t{0};
-    temp.publish(archiveMode(entries, archiveFolder, group));
+    temp.publish(archiveMode(entries, archiveFolder, archiveKnown ? archive.group : ~uint32_t{0}));
 
     size_t files = 0, folders = 0, links = 0;
     uint64_t bytes = 0;
@@ -92,7 +93,7 @@ std::string runCommand(std::string_view text) {
         links += entry.kind == EntryKind::Link;
         bytes += entry.identity.size;
     }
-    const uint64_t archiveBytes = io::statAt(temp.fd(), "", st, false) == 0 ? st.size : 0;
+    const uint64_t archiveBytes = archiveKnown ? archive.size : 0;
     char summary[256];
     std::snprintf(summary, sizeof summary, "%zu files, %zu folders, %zu links; %llu bytes in %llu bytes",
                   files, folders, links, static_cast<unsigned long long>(bytes),

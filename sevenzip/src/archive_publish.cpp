@@ -11,7 +11,6 @@ namespace sevenzip {
 namespace {
 
 constexpr std::string_view kTempMarker = ".pakuto-tmp\xE2\x8C\x9B";
-constexpr size_t kRandomChars = kTempSuffixLength;
 // Tries before giving up on finding a free temporary name; each try draws a new random suffix.
 constexpr int kTempTries = 100;
 
@@ -23,10 +22,10 @@ bool isRandomChar(char c) {
 }  // namespace
 
 bool isTemporaryName(std::string_view name) {
-    if (name.size() < 1 + kTempMarker.size() + kRandomChars || name.front() != '.') return false;
-    const size_t at = name.size() - kRandomChars - kTempMarker.size();
+    if (name.size() < 1 + kTempMarker.size() + kTempSuffixLength || name.front() != '.') return false;
+    const size_t at = name.size() - kTempSuffixLength - kTempMarker.size();
     if (name.substr(at, kTempMarker.size()) != kTempMarker) return false;
-    for (char c : name.substr(name.size() - kRandomChars))
+    for (char c : name.substr(name.size() - kTempSuffixLength))
         if (!isRandomChar(c)) return false;
     return true;
 }
@@ -51,8 +50,9 @@ ArchiveTarget::ArchiveTarget(const std::string& archivePath) {
     const int err = io::statAt(folder_.get(), name_, st, false);
     if (err == 0) throw Failure(SEVENZIP_E_EXISTS, absolutePath_ + " already exists; it was left as it is");
     if (err != ENOENT) throw Failure(SEVENZIP_E_WRITE, systemMessage(absolutePath_, err));
-    const size_t room =
-        nameMax > 1 + kTempMarker.size() + kRandomChars ? nameMax - 1 - kTempMarker.size() - kRandomChars : 0;
+    const size_t room = nameMax > 1 + kTempMarker.size() + kTempSuffixLength
+                            ? nameMax - 1 - kTempMarker.size() - kTempSuffixLength
+                            : 0;
     tempPrefix_.assign(1, '.');
     tempPrefix_.append(io::namePrefix(name_, room));
     tempPrefix_.append(kTempMarker);
@@ -65,7 +65,7 @@ TempArchive::TempArchive(const ArchiveTarget& target) : target_(target) {
     int err = 0;
     for (int attempt = 0; attempt < kTempTries; ++attempt) {
         std::string name = target.tempPrefix();
-        for (size_t i = 0; i < kRandomChars; ++i) name.push_back(kAlphabet[pick(device)]);
+        for (size_t i = 0; i < kTempSuffixLength; ++i) name.push_back(kAlphabet[pick(device)]);
         fd_ = io::openAt(target.folderFd(), name, io::kCreateNew);
         if (fd_.valid()) {
             tempName_ = std::move(name);

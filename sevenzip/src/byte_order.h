@@ -1,4 +1,5 @@
-// byte_order.h - the little-endian integers of the ZIP format, read from and appended to byte buffers.
+// byte_order.h - the little-endian integers of the ZIP format, read from byte buffers, stored into them and
+// appended to them.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +22,13 @@ inline uint64_t le64(const uint8_t* p) {
     return readLittleEndian(p, 8);
 }
 
+inline void storeLittleEndian(uint8_t* at, uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
 inline void putLittleEndian(std::vector<uint8_t>& out, uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(bytes));
+    storeLittleEndian(out.data() + at, value, bytes);
 }
 
 }  // namespace sevenzip

@@ -56,17 +56,14 @@ bool rebuildHeader(const uint8_t* header, size_t length, std::vector<uint8_t>& o
     out.insert(out.end(), extra + extraLength, header + length);  // the comment
     uint8_t* h = out.data() + start;
     h[5] = 3;  // made on Unix
-    const auto put = [](uint8_t* at, uint64_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-    };
     if (zip64) {
         h[4] = 45;  // ZIP 4.5, which has ZIP64
-        put(h + 6, 45, 2);
+        storeLittleEndian(h + 6, 45, 2);
     }
-    put(h + 20, zip64 ? kLimit32 : values[1], 4);
-    put(h + 24, zip64 ? kLimit32 : values[0], 4);
-    put(h + 30, otherFields.size(), 2);
-    put(h + 42, zip64 ? kLimit32 : values[2], 4);
+    storeLittleEndian(h + 20, zip64 ? kLimit32 : values[1], 4);
+    storeLittleEndian(h + 24, zip64 ? kLimit32 : values[0], 4);
+    storeLittleEndian(h + 30, otherFields.size(), 2);
+    storeLittleEndian(h + 42, zip64 ? kLimit32 : values[2], 4);
     return true;
 }
 
