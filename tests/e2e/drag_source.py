@@ -7,6 +7,7 @@ import urllib.parse
 import gi
 
 gi.require_version("Gtk", "3.0")
+gi.require_version("Gdk", "3.0")
 from gi.repository import GLib, Gdk, Gtk  # noqa: E402
 
 uris = ["file://" + urllib.parse.quote(bytes.fromhex(p)) for p in sys.argv[3:]]

@@ -12,46 +12,18 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import zipfile
 
-WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
-WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from wine import QUIET, entries, prefix, windows_path, wine  # noqa: E402
+
 PREFIX = "a -tzip -hide -mx=9 -mfb=64 -mpass=4"
 JAPANESE = "日本語の名前.txt"
-QUIET = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
 results = []
 
 
 def check(ok, what):
     results.append(ok)
     print(("[PASS] " if ok else "[FAIL] ") + what, flush=True)
-
-
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
-
-
-def wine(env, args, seconds, what, quiet=False):
-    """A Windows program's exit code under Wine; None after a hang."""
-    code = subprocess.run(["timeout", "-k", "10", str(seconds), WINE, *args], env=env, **(QUIET if quiet else {}))
-    if code.returncode in (124, 137):
-        print(f"run_wine: HANG: {what} did not finish within {seconds} s under Wine", flush=True)
-        return None
-    return code.returncode
-
-
-def entries(archive):
-    """Each entry's name -> (UTF-8 flag, method, sizes, CRC); None unless all three readers pass."""
-    try:
-        with zipfile.ZipFile(archive) as z:
-            if z.testzip() is not None:
-                return None
-            found = {i.filename: (i.flag_bits & 0x800, i.compress_type, i.compress_size, i.CRC, i.file_size)
-                     for i in z.infolist()}
-    except (zipfile.BadZipFile, OSError):
-        return None
-    readers = (["unzip", "-tqq", archive], ["bsdtar", "-tf", archive])
-    return found if all(subprocess.run(r, **QUIET).returncode == 0 for r in readers) else None
 
 
 def driver_checks(env, bin_dir, linux_driver, work):
@@ -79,28 +51,19 @@ def driver_checks(env, bin_dir, linux_driver, work):
 
 def main(bin_dir, linux_driver=None):
     bin_dir, work = os.path.abspath(bin_dir), tempfile.mkdtemp(prefix="pakuto-wine-")
-    env = dict(os.environ, WINEPREFIX=os.path.join(work, "prefix"), WINEARCH="win64", WINEDEBUG="-all",
-               WINEDLLOVERRIDES="mscoree,mshtml=", LANG="ja_JP.UTF-8", LC_ALL="ja_JP.UTF-8",
-               PAKUTO_WINE_ARCHIVES=windows_path(os.path.join(work, "archives")))
     os.makedirs(os.path.join(work, "archives"))
-    os.makedirs(env["WINEPREFIX"])  # the server is keyed by the prefix folder, so it exists first
     try:
-        # One server for the run, gone 120 s after its last client should the run itself be killed.
-        subprocess.run(["timeout", "30", WINESERVER, "-p120"], env=env, check=True)
-        check(wine(env, ["wineboot", "-i"], 240, "wineboot -i", quiet=True) == 0, "Wine prefix made")
-        wine(env, ["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"], 60, "reg",
-             quiet=True)
-        programs = sorted(p for p in os.listdir(bin_dir) if p.startswith("test_") and p.endswith(".exe"))
-        for program in programs:
-            code = wine(env, [os.path.join(bin_dir, program)], 900, program)
-            check(code == 0, f"{program} under Wine (exit code {code})")
-        archives = [os.path.join(d, f) for d, _, fs in os.walk(os.path.join(work, "archives")) for f in fs]
-        bad = [os.path.basename(a) for a in sorted(archives) if entries(a) is None]
-        check(bool(programs and archives and not bad), f"{len(programs)} test programs left {len(archives)} archives; "
-              f"unzip -t, bsdtar -tf and zipfile pass on all but {bad}")
-        driver_checks(env, bin_dir, linux_driver, work)
+        with prefix(work, PAKUTO_WINE_ARCHIVES=windows_path(os.path.join(work, "archives"))) as env:
+            programs = sorted(p for p in os.listdir(bin_dir) if p.startswith("test_") and p.endswith(".exe"))
+            for program in programs:
+                code = wine(env, [os.path.join(bin_dir, program)], 900, program)
+                check(code == 0, f"{program} under Wine (exit code {code})")
+            archives = [os.path.join(d, f) for d, _, fs in os.walk(os.path.join(work, "archives")) for f in fs]
+            bad = [os.path.basename(a) for a in sorted(archives) if entries(a) is None]
+            check(bool(programs and archives and not bad), f"{len(programs)} test programs left {len(archives)} "
+                  f"archives; unzip -t, bsdtar -tf and zipfile pass on all but {bad}")
+            driver_checks(env, bin_dir, linux_driver, work)
     finally:
-        subprocess.run(["timeout", "30", WINESERVER, "-k"], env=env)
         if os.environ.get("PAKUTO_KEEP_WINE") != "1":
             shutil.rmtree(work, ignore_errors=True)
     print(f"run_wine: {results.count(True)} passed, {results.count(False)} failed")
