@@ -2,8 +2,18 @@
 # screenshot.sh - takes the README's picture of the main window: starts a virtual display, runs the
 # built tool on it with a throw-away settings file, and saves the window as docs/pakuto-window.png.
 #   usage: scripts/screenshot.sh [BUILD_DIR]   (default build)
+# With --windows, the picture of the Win32 window under Wine instead: the Windows end-to-end test saves
+# it after its last drop (Japanese names) as docs/pakuto-window-win.png.
+#   usage: scripts/screenshot.sh --windows [WIN64_BUILD_DIR]   (default build-win64, built with its tests)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = --windows ]; then
+  version=$(sed -n 's/^project(Pakuto VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+  PAKUTO_WINE_SCREENSHOT=$PWD/docs/pakuto-window-win.png \
+    python3 tests/windows/wine_drop_test.py "${2:-build-win64}/bin" "$version"
+  echo "saved docs/pakuto-window-win.png"
+  exit 0
+fi
 build=$(realpath "${1:-build}")
 work=$(mktemp -d)
 xvfb_pid=""

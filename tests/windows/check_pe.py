@@ -9,8 +9,9 @@ import re
 import subprocess
 import sys
 
-SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "advapi32.dll", "user32.dll", "shell32.dll",
-               "ole32.dll", "oleaut32.dll", "shlwapi.dll", "ntdll.dll", "bcrypt.dll"}
+SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "advapi32.dll", "user32.dll", "shell32.dll", "gdi32.dll",
+               "comctl32.dll", "version.dll", "ole32.dll", "oleaut32.dll", "shlwapi.dll", "ntdll.dll",
+               "bcrypt.dll"}
 
 
 def pe_tables(objdump, path):
