@@ -1,8 +1,6 @@
 // CompressionJobs.cpp - the three compression jobs: one file, one whole folder, each file of a tree.
 #include "CompressionJobs.h"
 
-#include <sys/stat.h>
-
 #include <functional>
 #include <optional>
 #include <vector>
@@ -54,13 +52,6 @@ bool IsAbsolute(const std::string& path) {
     return !path.empty() && path[0] == '/';
 }
 
-bool IsFileSystemRoot(const std::string& folder) {
-    struct stat st {};
-    struct stat root {};
-    return ::stat(folder.c_str(), &st) == 0 && ::stat("/", &root) == 0 && st.st_dev == root.st_dev &&
-           st.st_ino == root.st_ino;
-}
-
 // What the archive holds, when the delete box asks for deletion and the archive reads back whole;
 // its folder is flushed first. nullopt means nothing is deleted.
 std::optional<ArchiveIndex> IndexBeforeDeleting(const JobWindow& window, const std::string& archive) {
@@ -93,13 +84,6 @@ std::optional<std::string> ArchiveUnderFreeName(
 // A regular file, or a link to one: what the file job archives with its content.
 bool IsFileLike(const SourceEntry& entry) {
     return entry.type == EntryType::File || entry.type == EntryType::FileLink;
-}
-
-bool IsLink(const std::string& path) {
-    std::string item = path;
-    while (item.size() > 1 && item.back() == '/') item.pop_back();
-    struct stat st {};
-    return ::lstat(item.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 // CompressFile, deleting the source only when `mayDelete` also allows it.

@@ -3,7 +3,6 @@
 #include "SourceSnapshot.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,10 +14,6 @@ namespace mMain {
 
 namespace {
 
-FileId IdOf(const struct stat& st) {
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
-
 bool SameItem(const SourceEntry& before, const SourceEntry& now) {
     return before.type == now.type && before.id == now.id && before.size == now.size &&
            before.mtimeSec == now.mtimeSec && before.mtimeNsec == now.mtimeNsec &&
@@ -27,8 +22,7 @@ bool SameItem(const SourceEntry& before, const SourceEntry& now) {
 
 // True when the folder holding `path` lets its entries be removed without forcing.
 bool ParentWritable(const std::string& path) {
-    struct stat st {};
-    return ::lstat(GetParentFolderName(path).c_str(), &st) == 0 && !IsReadOnly(st.st_mode);
+    return FolderAllowsRemoval(GetParentFolderName(path));
 }
 
 bool IsFileOrLink(const SourceEntry& entry) {
@@ -104,38 +98,11 @@ void WalkBelow(const std::string& folder, const std::string& name, std::vector<F
 
 }  // namespace
 
-std::optional<SourceEntry> Examine(const std::string& path, const std::string& name) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
-    SourceEntry entry;
-    entry.name = name;
-    entry.path = path;
-    entry.mode = st.st_mode;
-    entry.id = IdOf(st);
-    entry.size = static_cast<std::uint64_t>(st.st_size);
-    entry.mtimeSec = st.st_mtim.tv_sec;
-    entry.mtimeNsec = st.st_mtim.tv_nsec;
-    entry.ctimeSec = st.st_ctim.tv_sec;
-    entry.ctimeNsec = st.st_ctim.tv_nsec;
-    if (S_ISREG(st.st_mode)) {
-        entry.type = EntryType::File;
-    } else if (S_ISDIR(st.st_mode)) {
-        entry.type = EntryType::Folder;
-    } else if (S_ISLNK(st.st_mode)) {
-        struct stat target {};
-        const bool toFile = ::stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode);
-        entry.type = toFile ? EntryType::FileLink : EntryType::Link;
-        if (toFile) entry.size = static_cast<std::uint64_t>(target.st_size);
-    }
-    return entry;
-}
-
 void WalkTree(const std::string& root, const std::function<bool(const SourceEntry&)>& enter,
               const std::function<void(const FolderListing&)>& before,
               const std::function<void(const FolderListing&)>& after) {
-    struct stat st {};
     std::vector<FileId> ancestors;
-    if (::stat(root.c_str(), &st) == 0) ancestors.push_back(IdOf(st));
+    if (const std::optional<SourceEntry> target = ExamineTarget(root)) ancestors.push_back(target->id);
     WalkBelow(root, "", ancestors, enter, before, after);
 }
 
@@ -144,8 +111,8 @@ SourceSnapshot SnapshotTree(const std::string& folder) {
     std::string root = folder;
     while (root.size() > 1 && root.back() == '/') root.pop_back();
     // The root itself is reached through the path as given, like the archiver opens its base folder.
-    struct stat st {};
-    if (::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return snapshot;
+    const std::optional<SourceEntry> target = ExamineTarget(root);
+    if (!target || target->type != EntryType::Folder) return snapshot;
     std::optional<SourceEntry> rootEntry = Examine(root, "");
     if (!rootEntry) return snapshot;
     snapshot.entries.push_back(std::move(*rootEntry));
@@ -176,13 +143,8 @@ bool HoldsEveryFile(const SourceSnapshot& snapshot, const ArchiveIndex& archive)
 bool RemoveIfUnchanged(const SourceEntry& before) {
     const std::optional<SourceEntry> now = Examine(before.path, before.name);
     if (!now || !SameItem(before, *now)) return false;
-    if ((before.type == EntryType::File && IsReadOnly(now->mode)) || !ParentWritable(before.path))
-        return false;
+    if ((before.type == EntryType::File && now->readOnly) || !ParentWritable(before.path)) return false;
     return ::unlink(before.path.c_str()) == 0;
-}
-
-bool IsReadOnly(mode_t mode) {
-    return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
 std::size_t DeleteArchivedSources(const SourceSnapshot& snapshot, const ArchiveIndex& archive) {
@@ -197,7 +159,7 @@ std::size_t DeleteArchivedSources(const SourceSnapshot& snapshot, const ArchiveI
         if (!before.name.empty() && archive.find(before.name + "/") == archive.end()) continue;
         const std::optional<SourceEntry> now = Examine(before.path, before.name);
         if (!now || now->type != EntryType::Folder || now->id != before.id) continue;
-        if (IsReadOnly(now->mode) || !ParentWritable(before.path)) continue;
+        if (now->readOnly || !ParentWritable(before.path)) continue;
         if (::rmdir(before.path.c_str()) == 0) ++removed;
     }
     return removed;
