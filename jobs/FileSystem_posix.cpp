@@ -1,8 +1,13 @@
-// FileSystem_posix.cpp - the jobs' file-system seam on POSIX systems: lstat()/stat() for entries.
+// FileSystem_posix.cpp - the jobs' file-system seam on POSIX systems: lstat()/stat() for entries,
+// readdir() for listings, '/' as the separator and the one root "/".
+#include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <unzip.h>
 
 #include "FileSystem.h"
 #include "PathText.h"
+#include "atomic_file.h"
 
 namespace mMain {
 
@@ -23,17 +28,16 @@ bool IsReadOnly(mode_t mode) {
 }
 
 // A name starting with '.' is hidden.
-bool IsHiddenPath(const std::string& path) {
-    const std::string name = GetFileName(path);
+bool IsHiddenName(const std::string& name) {
     return !name.empty() && name[0] == '.';
 }
 
-// The entry `st` describes, its type left to the caller.
+// The entry `st` describes, its type left Other for anything but a regular file or a folder.
 SourceEntry EntryOf(const struct stat& st, const std::string& path, const std::string& name) {
     SourceEntry entry;
     entry.name = name;
     entry.path = path;
-    entry.hidden = IsHiddenPath(path);
+    entry.hidden = IsHiddenName(GetFileName(path));
     entry.system = IsSystem(st.st_mode);
     entry.readOnly = IsReadOnly(st.st_mode);
     entry.id = IdOf(st);
@@ -47,7 +51,31 @@ SourceEntry EntryOf(const struct stat& st, const std::string& path, const std::s
     return entry;
 }
 
+// The type the listing gives an entry. A link might lead to a file; a type the listing does not know
+// might be a file: both count as files, so a walk reports them when they cannot be examined.
+EntryType ListedType(unsigned char type) {
+    switch (type) {
+        case DT_DIR:
+            return EntryType::Folder;
+        case DT_FIFO:
+        case DT_SOCK:
+        case DT_CHR:
+        case DT_BLK:
+            return EntryType::Other;
+        default:
+            return EntryType::File;
+    }
+}
+
 }  // namespace
+
+char PathSeparator() {
+    return '/';
+}
+
+std::size_t RootLength(const std::string& path) {
+    return !path.empty() && path[0] == '/' ? 1 : 0;
+}
 
 std::optional<SourceEntry> Examine(const std::string& path, const std::string& name) {
     struct stat st {};
@@ -76,15 +104,48 @@ bool IsFileSystemRoot(const std::string& path) {
 }
 
 bool IsLink(const std::string& path) {
-    std::string item = path;
-    while (item.size() > 1 && item.back() == '/') item.pop_back();
     struct stat st {};
-    return ::lstat(item.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+    return ::lstat(WithoutTrailingSeparators(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::optional<std::vector<ListedName>> ListFolder(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return std::nullopt;
+    std::vector<ListedName> names;
+    while (const dirent* item = ::readdir(dir)) {
+        const std::string name = item->d_name;
+        if (name == "." || name == "..") continue;
+        const EntryType type = ListedType(item->d_type);
+        names.push_back({name, type, IsHiddenName(name), type == EntryType::Other});
+    }
+    ::closedir(dir);
+    return names;
+}
+
+bool NameTaken(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
 }
 
 bool FolderAllowsRemoval(const std::string& folder) {
     struct stat st {};
     return ::lstat(folder.c_str(), &st) == 0 && !IsReadOnly(st.st_mode);
+}
+
+bool RemoveFileEntry(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool RemoveEmptyFolder(const std::string& path) {
+    return ::rmdir(path.c_str()) == 0;
+}
+
+bool FlushFolderNames(const std::string& folder) {
+    return FlushFolder(folder);
+}
+
+void* OpenArchiveReader(const std::string& path) {
+    return unzOpen64(path.c_str());
 }
 
 }  // namespace mMain

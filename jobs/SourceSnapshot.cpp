@@ -2,9 +2,6 @@
 // careful deletion of the sources.
 #include "SourceSnapshot.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <utility>
 
@@ -35,45 +32,28 @@ bool Held(const SourceEntry& entry, const ArchiveIndex& archive) {
     return held != archive.end() && held->second == entry.size;
 }
 
-// The type the listing gives an entry, for one that lstat() cannot reach (its path passes the system's
-// limit, its folder grants no search, it went meanwhile). A link might lead to a file; a type the
-// listing does not know might be a file: both count as files, so the walk reports them.
-EntryType ListedType(unsigned char type) {
-    switch (type) {
-        case DT_DIR:
-            return EntryType::Folder;
-        case DT_FIFO:
-        case DT_SOCK:
-        case DT_CHR:
-        case DT_BLK:
-            return EntryType::Other;
-        default:
-            return EntryType::File;
-    }
-}
-
 FolderListing List(const std::string& folder, const std::string& name) {
     FolderListing listing;
     listing.path = WithTrailingSeparator(folder);
     listing.name = name;
-    DIR* dir = ::opendir(listing.path.c_str());
-    if (dir == nullptr) return listing;
+    std::optional<std::vector<ListedName>> names = ListFolder(listing.path);
+    if (!names) return listing;
     listing.listed = true;
-    std::vector<std::pair<std::string, EntryType>> names;
-    while (const dirent* item = ::readdir(dir)) {
-        const std::string entryName = item->d_name;
-        if (entryName != "." && entryName != "..") names.emplace_back(entryName, ListedType(item->d_type));
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    for (const auto& [entryName, listedType] : names) {
-        const std::string relative = name.empty() ? entryName : name + "/" + entryName;
-        std::optional<SourceEntry> entry = Examine(listing.path + entryName, relative);
+    std::sort(names->begin(), names->end(),
+              [](const ListedName& a, const ListedName& b) { return a.name < b.name; });
+    for (const ListedName& listed : *names) {
+        // Archive names are '/'-separated on every platform.
+        const std::string relative = name.empty() ? listed.name : name + "/" + listed.name;
+        std::optional<SourceEntry> entry = Examine(listing.path + listed.name, relative);
         if (!entry) {
+            // Out of reach of Examine (its path passes the system's limit, its folder grants no
+            // search, it went meanwhile): the listing's type and marks.
             entry.emplace();
             entry->name = relative;
-            entry->path = listing.path + entryName;
-            entry->type = listedType;
+            entry->path = listing.path + listed.name;
+            entry->type = listed.type;
+            entry->hidden = listed.hidden;
+            entry->system = listed.system;
         }
         listing.entries.push_back(std::move(*entry));
     }
@@ -108,8 +88,7 @@ void WalkTree(const std::string& root, const std::function<bool(const SourceEntr
 
 SourceSnapshot SnapshotTree(const std::string& folder) {
     SourceSnapshot snapshot;
-    std::string root = folder;
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    const std::string root = WithoutTrailingSeparators(folder);
     // The root itself is reached through the path as given, like the archiver opens its base folder.
     const std::optional<SourceEntry> target = ExamineTarget(root);
     if (!target || target->type != EntryType::Folder) return snapshot;
@@ -144,7 +123,7 @@ bool RemoveIfUnchanged(const SourceEntry& before) {
     const std::optional<SourceEntry> now = Examine(before.path, before.name);
     if (!now || !SameItem(before, *now)) return false;
     if ((before.type == EntryType::File && now->readOnly) || !ParentWritable(before.path)) return false;
-    return ::unlink(before.path.c_str()) == 0;
+    return RemoveFileEntry(before.path);
 }
 
 std::size_t DeleteArchivedSources(const SourceSnapshot& snapshot, const ArchiveIndex& archive) {
@@ -160,7 +139,7 @@ std::size_t DeleteArchivedSources(const SourceSnapshot& snapshot, const ArchiveI
         const std::optional<SourceEntry> now = Examine(before.path, before.name);
         if (!now || now->type != EntryType::Folder || now->id != before.id) continue;
         if (now->readOnly || !ParentWritable(before.path)) continue;
-        if (::rmdir(before.path.c_str()) == 0) ++removed;
+        if (RemoveEmptyFolder(before.path)) ++removed;
     }
     return removed;
 }

@@ -24,7 +24,7 @@ namespace mMain {
 // the type the listing gives, a link or an unknown type counting as a File; it has no id, size or
 // times, so it never matches what Examine() shows and nothing is deleted for it.
 struct FolderListing {
-    std::string path;                  // the folder's path, ending in '/'
+    std::string path;                  // the folder's path, ending in the separator
     std::string name;                  // relative to the walk's root, "" for the root itself
     bool listed = false;               // false when the folder could not be listed; `entries` is then empty
     std::vector<SourceEntry> entries;  // "." and ".." left out, sorted bytewise by name
