@@ -1,5 +1,5 @@
 // frmMain.cpp - the main window: controls as designed, the load handler's library check, the unload
-// handler's settings write, the About button and the JobWindow side the jobs use.
+// handler's settings write, the About button and the DropWindow side the drop dispatch and the jobs use.
 #include "frmMain.h"
 
 #include <QCheckBox>
@@ -17,7 +17,6 @@
 #include <limits>
 #include <vector>
 
-#include "CompressionJobs.h"
 #include "ResultList.h"
 #include "Twips.h"
 #include "WindowFont.h"
