@@ -145,7 +145,9 @@ void CompressFolder(JobWindow& window, const std::string& commandPrefix, const s
         AddResultLine(window, kNg, base);
         return;
     }
-    const std::string item = WithTrailingSeparator(GetParentFolderName(folder)) + name;
+    // The separator is added without looking, as the archive's name has always been formed: a folder
+    // directly under a root gives a doubled separator, which the file system reads as one.
+    const std::string item = GetParentFolderName(folder) + PathSeparator() + name;
     // The delete box cannot change while a job runs (no window events are processed and the window is
     // disabled during the call), so the tree is walked beforehand only when deletion is asked for;
     // whether to delete is still decided after the call.
