@@ -212,6 +212,10 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             Form_Unload();
             return 0;
+        case WM_ENDSESSION:
+            // The session ends and the process with it, without a close: the settings are written now.
+            if (wParam) WriteSettings();
+            return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
@@ -237,9 +241,10 @@ LRESULT CALLBACK frmMain::ResultListProc(HWND list, UINT message, WPARAM wParam,
 
 // The drop handler of lstResult: reads the dropped names, answers the shell, and dispatches them. The
 // list accepts no drop while the dispatch runs (events run between its items); a drop message that
-// still arrives then is answered and ignored. A close asked for meanwhile is carried out afterwards.
+// still arrives then, or while the window is disabled (the About box is open over it), is answered and
+// ignored. A close asked for during the dispatch is carried out afterwards.
 void frmMain::lstResult_Drop(HDROP drop) {
-    if (dispatching_) {
+    if (dispatching_ || !IsWindowEnabled(window_)) {
         DragFinish(drop);
         return;
     }
@@ -288,12 +293,16 @@ void frmMain::Form_Unload() {
         return;
     }
     closeRequested_ = false;
+    WriteSettings();
+    DestroyWindow(window_);
+}
+
+void frmMain::WriteSettings() const {
     forms::WindowSettings settings;
     settings.deleteState = DeleteState();
     settings.eachFileState = EachFileState();
     settings.extension = ExtensionText();
     if (PrepareSettingsFolder(settingsFile_)) forms::WriteWindowSettings(settingsFile_, settings);
-    DestroyWindow(window_);
 }
 
 std::string frmMain::ExtensionText() const {

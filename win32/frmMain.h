@@ -76,6 +76,8 @@ private:
     // The unload handler: writes the four settings and destroys the window; during a dispatch the close
     // is held back until the dispatch has ended.
     void Form_Unload();
+    // The four settings into the settings file (the unload handler's write).
+    void WriteSettings() const;
 
     HINSTANCE instance_;
     win32::ScreenDpi dpi_;
