@@ -40,22 +40,23 @@ public:
     // True when `message` was a key press the window's tab order used (IsDialogMessage).
     bool TranslateDialogMessage(MSG& message);
 
-    // mMain::JobWindow
+    // forms::DropWindow (with mMain::JobWindow), by the part of the window each one reads or changes.
+    // The boxes:
     std::string ExtensionText() const override;
     int DeleteState() const override;
-    void* NativeHandle() const override;
-    void SetWindowEnabled(bool enabled) override;
+    int EachFileState() const override;
+    // lstResult:
+    void ClearResults() override;
+    void InsertResultLine(const std::string& line) override;
     int ResultListWidthTwips() const override;
     int TextWidthTwips(const std::string& text) const override;
-    void InsertResultLine(const std::string& line) override;
-
-    // forms::DropWindow
-    void ClearResults() override;
+    // The window itself:
+    void* NativeHandle() const override;
+    void SetWindowEnabled(bool enabled) override;
     void SetCaption(const std::string& caption) override;
+    std::string VersionCaption() const override { return versionText_; }
     void RunPendingEvents() override;
     bool CloseRequested() const override { return closeRequested_; }
-    int EachFileState() const override;
-    std::string VersionCaption() const override { return versionText_; }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
