@@ -6,7 +6,11 @@
 #include <QWidget>
 #include <cmath>
 
+#include "FormDesign.h"
+
 namespace {
+
+using forms::kTwipsPerInch;
 
 // Qt's own fallback when no screen is known.
 constexpr double kFallbackDpi = 96.0;

@@ -4,9 +4,6 @@
 
 class QWidget;
 
-// 1440 twips make one inch.
-inline constexpr int kTwipsPerInch = 1440;
-
 // Twips to pixels, rounded to nearest, along x (widths, left) or y (heights, top), at the logical DPI of
 // the screen `widget` is on (the primary screen when widget is null or not yet placed).
 int TwipsToPixelsX(int twips, const QWidget* widget = nullptr);

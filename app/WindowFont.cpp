@@ -9,7 +9,12 @@
 #include <QStyleOptionButton>
 #include <QWidget>
 
+#include "FormDesign.h"
+
 namespace {
+
+// The family the windows are designed for.
+const QString kDesignFontFamily = QString::fromUtf8(forms::kFontFamily);
 
 // Families that draw Japanese on Debian and similar systems, best first.
 const QStringList kFallbackFamilies = {
@@ -48,7 +53,7 @@ QFont RequestedWindowFont() {
     families.append(kFallbackFamilies);
     font.setFamilies(families);
     font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(kDesignFontPoints);
+    font.setPointSizeF(forms::kFontPoints);
     font.setWeight(QFont::Normal);
     font.setItalic(false);
     font.setUnderline(false);

@@ -1,15 +1,12 @@
-// WindowFont.h - the font of the tool's windows: "MS UI Gothic" 9 pt, regular weight, requested; where
-// that family is missing, a font that draws Japanese, sized so that no caption is cut.
+// WindowFont.h - the font of the tool's windows: the designed family and size (forms::kFontFamily,
+// forms::kFontPoints), regular weight, requested; where that family is missing, a font that draws Japanese,
+// sized so that no caption is cut.
 #pragma once
 
 #include <QFont>
 #include <QString>
 
 class QWidget;
-
-// The family the windows are designed for.
-inline const QString kDesignFontFamily = QStringLiteral("MS UI Gothic");
-inline constexpr double kDesignFontPoints = 9.0;
 
 // The smallest size a fallback font is lowered to.
 inline constexpr double kSmallestFallbackPoints = 6.0;

@@ -8,10 +8,6 @@
 class QKeyEvent;
 class QLabel;
 
-// Client area of the box in twips.
-inline constexpr int kAboutClientWidthTwips = 2160;
-inline constexpr int kAboutClientHeightTwips = 1170;
-
 class frmAbout : public QDialog {
     Q_OBJECT
 public:

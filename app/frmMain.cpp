@@ -1,5 +1,5 @@
 // frmMain.cpp - the main window: controls as designed, the load handler's library check, the unload
-// handler's settings write, the About button and the JobWindow side the jobs use.
+// handler's settings write, the About button and the DropWindow side the drop dispatch and the jobs use.
 #include "frmMain.h"
 
 #include <QCheckBox>
@@ -15,14 +15,12 @@
 #include <QValidator>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
-#include "CompressionJobs.h"
-#include "DropDispatch.h"
-#include "PathText.h"
 #include "ResultList.h"
 #include "Twips.h"
 #include "WindowFont.h"
-#include "clsIniFile.h"
+#include "WindowSettings.h"
 #include "frmAbout.h"
 #include "mMain.h"
 #include "settings_location.h"
@@ -59,23 +57,7 @@ public:
     }
 };
 
-const std::array<ControlDesign, 6> kDesign{{
-    {"lstResult", 30, 600, 4305, 1680, "", "ここに圧縮したいファイルをドロップして下さい"},
-    {"txtExtension", 690, 30, 705, 285, "", "ここに指定した拡張子でファイルを作成します(内部圧縮形式はZip)"},
-    {"chkDelete", 1560, 30, 1515, 270, "元ファイルを削除", "圧縮成功後、圧縮元ファイルを削除します"},
-    {"chkEachFile", 1560, 300, 2745, 270, "フォルダ配下のファイルも個別圧縮",
-     "OFFの場合、ドロップしたフォルダ配下のファイルを1ファイルに圧縮します"},
-    {"cmdAbout", 3690, 15, 645, 255, "About", ""},
-    {"lblCaption0", 90, 90, 540, 180, "拡張子", ""},
-}};
-
-enum DesignIndex { kList, kExtension, kDelete, kEachFile, kAbout, kCaption0 };
-
 }  // namespace
-
-const std::array<ControlDesign, 6>& frmMainDesign() {
-    return kDesign;
-}
 
 int CheckValue(const QCheckBox* box) {
     switch (box->checkState()) {
@@ -98,30 +80,31 @@ QString DisplayText(const std::string& bytes) {
 }
 
 frmMain::frmMain(QWidget* parent) : QWidget(parent) {
+    const std::array<forms::ControlDesign, 6>& design = forms::MainDesign();
     lstResult = new ResultList(this);
     connect(lstResult, &ResultList::PathsDropped, this, &frmMain::lstResult_Drop, Qt::QueuedConnection);
-    PlaceControl(lstResult, kDesign[kList]);
+    PlaceControl(lstResult, design[forms::kResultList]);
 
     txtExtension = new QLineEdit(this);
     txtExtension->setMaxLength(std::numeric_limits<int>::max());
     txtExtension->setValidator(new SingleLineValidator(txtExtension));
-    PlaceControl(txtExtension, kDesign[kExtension]);
+    PlaceControl(txtExtension, design[forms::kExtensionBox]);
 
-    chkDelete = new StateCheckBox(QString::fromUtf8(kDesign[kDelete].caption), this);
+    chkDelete = new StateCheckBox(QString::fromUtf8(design[forms::kDeleteBox].caption), this);
     chkDelete->setTristate(true);
-    PlaceControl(chkDelete, kDesign[kDelete]);
+    PlaceControl(chkDelete, design[forms::kDeleteBox]);
 
-    chkEachFile = new StateCheckBox(QString::fromUtf8(kDesign[kEachFile].caption), this);
+    chkEachFile = new StateCheckBox(QString::fromUtf8(design[forms::kEachFileBox].caption), this);
     chkEachFile->setTristate(true);
-    PlaceControl(chkEachFile, kDesign[kEachFile]);
+    PlaceControl(chkEachFile, design[forms::kEachFileBox]);
 
-    cmdAbout = new QPushButton(QString::fromUtf8(kDesign[kAbout].caption), this);
+    cmdAbout = new QPushButton(QString::fromUtf8(design[forms::kAboutButton].caption), this);
     cmdAbout->setAutoDefault(false);
     connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
-    PlaceControl(cmdAbout, kDesign[kAbout]);
+    PlaceControl(cmdAbout, design[forms::kAboutButton]);
 
-    lblCaption[0] = new QLabel(QString::fromUtf8(kDesign[kCaption0].caption), this);
-    PlaceControl(lblCaption[0], kDesign[kCaption0]);
+    lblCaption[0] = new QLabel(QString::fromUtf8(design[forms::kExtensionLabel].caption), this);
+    PlaceControl(lblCaption[0], design[forms::kExtensionLabel]);
 
     setTabOrder(lstResult, txtExtension);
     setTabOrder(txtExtension, chkDelete);
@@ -131,11 +114,12 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setWindowIcon(QIcon(QStringLiteral(":/pakuto/pakuto.xpm")));
-    setFixedSize(TwipsToPixelsX(kMainClientWidthTwips, this), TwipsToPixelsY(kMainClientHeightTwips, this));
+    setFixedSize(TwipsToPixelsX(forms::kMainClientWidthTwips, this),
+                 TwipsToPixelsY(forms::kMainClientHeightTwips, this));
     FitWindowFont(this, RequestedWindowFont());
 }
 
-void frmMain::PlaceControl(QWidget* control, const ControlDesign& design) {
+void frmMain::PlaceControl(QWidget* control, const forms::ControlDesign& design) {
     control->setObjectName(QString::fromUtf8(design.name));
     control->setGeometry(TwipsToPixelsX(design.left, this), TwipsToPixelsY(design.top, this),
                          TwipsToPixelsX(design.width, this), TwipsToPixelsY(design.height, this));
@@ -148,8 +132,8 @@ bool frmMain::LoadHandler(const mSevenZip32APIs::LibrarySearchPlaces& places) {
         mSevenZip32APIs::SetArchiverLibraryPath(library);
         return true;
     }
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Pakuto-"),
-                    QStringLiteral("7-Zip32.dllが見つかりません"), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(forms::kLibraryMissingTitle),
+                    QString::fromUtf8(forms::kLibraryMissingText), QMessageBox::Ok);
     box.setFont(font());
     box.exec();
     return false;
@@ -176,16 +160,11 @@ void frmMain::closeEvent(QCloseEvent* event) {
     closeRequested_ = false;
     // The folder of a per-user settings file is made only now, when there is something to write.
     if (!settingsFile_.empty() && PrepareSettingsFolder(settingsFile_)) {
-        clsIniFile ini;
-        ini.SetPathIniFile(settingsFile_);
-        ini.SetSection(mMain::kSection);
-        // The command prefix is read back from the file as it is now, so an edit made there while the
-        // tool ran survives; the tool itself never changes it.
-        const std::string cmd = ini.GetStrValue("", "", mMain::kKeyCommandLine, mMain::kDefaultCommandLine);
-        ini.SetValue(CheckValue(chkDelete), "", "", mMain::kKeyDelete);
-        ini.SetValue(CheckValue(chkEachFile), "", "", mMain::kKeyEachFile);
-        ini.SetValue(ExtensionBytes(), "", "", mMain::kKeyExtension);
-        ini.SetValue(cmd, "", "", mMain::kKeyCommandLine);
+        forms::WindowSettings settings;
+        settings.deleteState = CheckValue(chkDelete);
+        settings.eachFileState = CheckValue(chkEachFile);
+        settings.extension = ExtensionBytes();
+        forms::WriteWindowSettings(settingsFile_, settings);
     }
     event->accept();
 }
@@ -197,29 +176,10 @@ void frmMain::lstResult_Drop(const QList<QByteArray>& paths) {
     dispatching_ = true;
     lstResult->SetRefusingDrops(true);
 
-    lstResult->clear();
-    if (!paths.isEmpty()) {
-        setWindowTitle(mMain::VersionText() + kBusySuffix);
-        for (const QByteArray& path : paths) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-            if (closeRequested_) break;
-            const std::string p = path.toStdString();
-            switch (ClassifyDroppedPath(p, CheckValue(chkEachFile))) {
-                case DropAction::CompressFile:
-                    mMain::CompressFile(*this, mMain::strCommandLine, p, mMain::GetParentFolderName(p));
-                    break;
-                case DropAction::CompressEachFile:
-                    mMain::CompressEachFile(*this, mMain::strCommandLine, p, mMain::GetParentFolderName(p));
-                    break;
-                case DropAction::CompressFolder:
-                    mMain::CompressFolder(*this, mMain::strCommandLine, p);
-                    break;
-                case DropAction::Skip:
-                    break;
-            }
-        }
-    }
-    setWindowTitle(mMain::VersionText() + kDoneSuffix);
+    std::vector<std::string> items;
+    items.reserve(static_cast<std::size_t>(paths.size()));
+    for (const QByteArray& path : paths) items.push_back(path.toStdString());
+    forms::DispatchDrop(*this, items, mMain::strCommandLine);
 
     lstResult->SetRefusingDrops(false);
     dispatching_ = false;
@@ -261,4 +221,28 @@ int frmMain::TextWidthTwips(const std::string& text) const {
 
 void frmMain::InsertResultLine(const std::string& line) {
     lstResult->insertItem(0, OneLineText(DisplayText(line)));
+}
+
+void frmMain::ClearResults() {
+    lstResult->clear();
+}
+
+void frmMain::SetCaption(const std::string& caption) {
+    setWindowTitle(QString::fromStdString(caption));
+}
+
+void frmMain::RunPendingEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool frmMain::CloseRequested() const {
+    return closeRequested_;
+}
+
+int frmMain::EachFileState() const {
+    return CheckValue(chkEachFile);
+}
+
+std::string frmMain::VersionCaption() const {
+    return mMain::VersionText().toStdString();
 }

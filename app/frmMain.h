@@ -1,5 +1,5 @@
 // frmMain.h - the main window: its controls, the library check at load, the settings written at unload,
-// the About button, and the window's side of the compression jobs (JobWindow).
+// the About button, and the window's side of the drop dispatch and the compression jobs (DropWindow).
 //
 // The controls are public members, named as the design names them, so that start-up, the drop dispatch
 // and tests reach them directly. Geometry is designed in twips and converted with the screen's DPI.
@@ -9,8 +9,8 @@
 #include <array>
 #include <string>
 
-#include "ControlDesign.h"
-#include "JobWindow.h"
+#include "DropDispatch.h"
+#include "FormDesign.h"
 #include "mSevenZip32APIs.h"
 
 class QCheckBox;
@@ -20,18 +20,11 @@ class QLineEdit;
 class QPushButton;
 class ResultList;
 
-// The window's controls in tab order, then lblCaption(0) (which takes no focus).
-const std::array<ControlDesign, 6>& frmMainDesign();
-
-// Client area of the window in twips.
-inline constexpr int kMainClientWidthTwips = 4365;
-inline constexpr int kMainClientHeightTwips = 2310;
-
 // Check box states as stored: 0 unchecked, 1 checked, 2 grayed.
 int CheckValue(const QCheckBox* box);
 void SetCheckValue(QCheckBox* box, int value);
 
-class frmMain : public QWidget, public mMain::JobWindow {
+class frmMain : public QWidget, public forms::DropWindow {
     Q_OBJECT
 public:
     explicit frmMain(QWidget* parent = nullptr);
@@ -58,6 +51,14 @@ public:
     int TextWidthTwips(const std::string& text) const override;
     void InsertResultLine(const std::string& line) override;
 
+    // DropWindow
+    void ClearResults() override;
+    void SetCaption(const std::string& caption) override;
+    void RunPendingEvents() override;
+    bool CloseRequested() const override;
+    int EachFileState() const override;
+    std::string VersionCaption() const override;
+
     // Controls, in tab order.
     ResultList* lstResult = nullptr;
     QLineEdit* txtExtension = nullptr;
@@ -75,12 +76,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // The drop handler of lstResult: clears the list, marks the caption busy, lets pending events run
-    // before each path, sends each path to the job ClassifyDroppedPath names, and marks the caption
-    // done. Runs queued after the drop event, so the drag source is answered at once.
+    // The drop handler of lstResult: refuses further drops while forms::DispatchDrop runs the paths,
+    // then closes the window when a close was asked for meanwhile. Runs queued after the drop event,
+    // so the drag source is answered at once.
     void lstResult_Drop(const QList<QByteArray>& paths);
     void cmdAbout_Click();
-    void PlaceControl(QWidget* control, const ControlDesign& design);
+    void PlaceControl(QWidget* control, const forms::ControlDesign& design);
 
     std::string settingsFile_;
     bool dispatching_ = false;

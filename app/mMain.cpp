@@ -3,8 +3,9 @@
 
 #include <memory>
 
+#include "FormDesign.h"
 #include "Twips.h"
-#include "clsIniFile.h"
+#include "WindowSettings.h"
 #include "executable_path.h"
 #include "frmMain.h"
 #include "pakuto_version.h"
@@ -18,17 +19,11 @@ namespace {
 
 std::unique_ptr<frmMain> g_frmMain;
 
-// Where the window stands on the screen, in twips.
-constexpr int kWindowLeftTwips = 500;
-constexpr int kWindowTopTwips = 500;
-
 }  // namespace
 
 QString VersionText() {
-    return QStringLiteral("Pakuto Ver.%1.%2.%3")
-        .arg(PAKUTO_VERSION_MAJOR)
-        .arg(PAKUTO_VERSION_MINOR)
-        .arg(PAKUTO_VERSION_PATCH);
+    return QString::fromStdString(
+        forms::VersionText(PAKUTO_VERSION_MAJOR, PAKUTO_VERSION_MINOR, PAKUTO_VERSION_PATCH));
 }
 
 StartupPaths CurrentStartupPaths() {
@@ -42,10 +37,6 @@ StartupPaths CurrentStartupPaths() {
     return paths;
 }
 
-int CheckStateFromSetting(int stored, int defaultState) {
-    return stored >= 0 && stored <= 2 ? stored : defaultState;
-}
-
 StartupResult Main(const StartupPaths& paths) {
     ReleaseMainWindow();
     g_frmMain = std::make_unique<frmMain>();
@@ -55,27 +46,15 @@ StartupResult Main(const StartupPaths& paths) {
         return StartupResult::LibraryMissing;
     }
 
-    if (!paths.settingsFile.empty()) {
-        clsIniFile ini;
-        ini.SetPathIniFile(paths.settingsFile);
-        ini.SetSection(kSection);
-        SetCheckValue(
-            window.chkDelete,
-            CheckStateFromSetting(ini.GetIntValue("", "", kKeyDelete, kDefaultDelete), kDefaultDelete));
-        SetCheckValue(
-            window.chkEachFile,
-            CheckStateFromSetting(ini.GetIntValue("", "", kKeyEachFile, kDefaultEachFile), kDefaultEachFile));
-        window.SetExtensionBytes(ini.GetStrValue("", "", kKeyExtension, kDefaultExtension));
-        strCommandLine = ini.GetStrValue("", "", kKeyCommandLine, kDefaultCommandLine);
-    } else {
-        SetCheckValue(window.chkDelete, kDefaultDelete);
-        SetCheckValue(window.chkEachFile, kDefaultEachFile);
-        window.SetExtensionBytes(kDefaultExtension);
-        strCommandLine = kDefaultCommandLine;
-    }
+    const forms::WindowSettings settings = forms::ReadWindowSettings(paths.settingsFile);
+    SetCheckValue(window.chkDelete, settings.deleteState);
+    SetCheckValue(window.chkEachFile, settings.eachFileState);
+    window.SetExtensionBytes(settings.extension);
+    strCommandLine = settings.commandLine;
 
     window.setWindowTitle(VersionText());
-    window.move(TwipsToPixelsX(kWindowLeftTwips, &window), TwipsToPixelsY(kWindowTopTwips, &window));
+    window.move(TwipsToPixelsX(forms::kMainLeftTwips, &window),
+                TwipsToPixelsY(forms::kMainTopTwips, &window));
     window.SetSettingsFile(paths.settingsFile);
     window.show();
     return StartupResult::Shown;

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "CompressionJobs.h"
-#include "DropDispatch.h"
+#include "FormDesign.h"
 #include "ResultList.h"
 #include "frmMain.h"
 #include "mMain.h"
@@ -82,7 +82,8 @@ double TimeWindow(frmMain* window, const fs::path& root, int expectedLines) {
     if (!drop.isAccepted()) return -1;
     const bool done = QTest::qWaitFor(
         [window] {
-            return !window->Dispatching() && window->windowTitle() == mMain::VersionText() + kDoneSuffix;
+            return !window->Dispatching() &&
+                   window->windowTitle() == mMain::VersionText() + QString::fromUtf8(forms::kDoneSuffix);
         },
         3600 * 1000);
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "profile_file.h"
+#include "profile_edit.h"
 
 namespace {
 

@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "FileSystem.h"
+
 namespace mMain {
 
 namespace {
@@ -43,7 +45,7 @@ std::optional<std::uint64_t> Zip64Size(const std::vector<unsigned char>& extra) 
 }  // namespace
 
 std::optional<ArchiveIndex> ReadArchiveIndex(const std::string& path) {
-    std::unique_ptr<void, ReaderCloser> reader(unzOpen64(path.c_str()));
+    std::unique_ptr<void, ReaderCloser> reader(OpenArchiveReader(path));
     if (!reader) return std::nullopt;
 
     ArchiveIndex index;

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "FileSystem.h"
+
 namespace mMain {
 
 namespace {
@@ -45,7 +47,7 @@ std::optional<std::string> FolderCommand(const std::string& prefix, const std::s
                                          const std::string& base) {
     if (!Quotable(archive) || !Quotable(base)) return std::nullopt;
     const std::string everything = Quoted("-ir!*.*");
-    const std::string operands = Quoted(archive) + " " + Quoted(base + "/") + " " + Quoted("*.*");
+    const std::string operands = Quoted(archive) + " " + Quoted(base + PathSeparator()) + " " + Quoted("*.*");
     if (LooksLikeSwitch(archive) || LooksLikeSwitch(base)) {
         return prefix + " " + everything + " -- " + operands;
     }

@@ -4,6 +4,7 @@
 // separated by single spaces:
 //   one file:      PREFIX "ARCHIVE" "SOURCE/" "NAME"
 //   whole folder:  PREFIX "ARCHIVE" "BASE//" "*.*" "-ir!*.*"
+// with the platform's separator ('/' here, '\' on Windows: "C:\work\a.zip" "C:\work\" "a.txt").
 // Names the platform allows but that plain text would misread get the library's two extensions:
 //   - a file name holding '*' or '?' adds "-spd" after the prefix, so the name is taken literally;
 //   - an operand starting with '-' puts "--" before the operands, so it is not read as a switch
@@ -17,13 +18,13 @@
 
 namespace mMain {
 
-// The command adding file `name` from folder `source` (which ends in '/') to `archive`; nullopt when
-// an operand holds '"'.
+// The command adding file `name` from folder `source` (which ends in the separator) to `archive`; nullopt
+// when an operand holds '"'.
 std::optional<std::string> FileCommand(const std::string& prefix, const std::string& archive,
                                        const std::string& source, const std::string& name);
 
-// The command adding the whole tree of folder `base` (which ends in '/') to `archive`; the base
-// operand gets one more '/' so that it ends in two. nullopt when an operand holds '"'.
+// The command adding the whole tree of folder `base` (which ends in the separator) to `archive`; the
+// base operand gets one more separator so that it ends in two. nullopt when an operand holds '"'.
 std::optional<std::string> FolderCommand(const std::string& prefix, const std::string& archive,
                                          const std::string& base);
 

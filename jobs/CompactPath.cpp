@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "FileSystem.h"
 #include "JobWindow.h"
 
 namespace mMain {
@@ -72,7 +73,8 @@ std::string CompactPath(const std::string& path, const TextMeasure& measure, int
 
 std::string CompactPath(const std::string& path, const JobWindow& window, int maxWidth) {
     return CompactPath(
-        path, [&window](const std::string& text) { return window.TextWidthTwips(text); }, maxWidth);
+        path, [&window](const std::string& text) { return window.TextWidthTwips(text); }, maxWidth,
+        PathSeparator());
 }
 
 int ResultLineWidth(double listWidthTwips) {

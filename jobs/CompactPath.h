@@ -24,7 +24,7 @@ using TextMeasure = std::function<int(const std::string&)>;
 std::string CompactPath(const std::string& path, const TextMeasure& measure, int maxWidth,
                         char separator = '/');
 
-// The same, measured with the window's font.
+// The same, measured with the window's font, at the platform's separator.
 std::string CompactPath(const std::string& path, const JobWindow& window, int maxWidth);
 
 // The width result lines are shortened to: the result list's width less 400 twips, rounded to the

@@ -1,8 +1,6 @@
 // CompressionJobs.cpp - the three compression jobs: one file, one whole folder, each file of a tree.
 #include "CompressionJobs.h"
 
-#include <sys/stat.h>
-
 #include <functional>
 #include <optional>
 #include <vector>
@@ -10,9 +8,9 @@
 #include "ArchiveIndex.h"
 #include "ArchiverCommand.h"
 #include "CompactPath.h"
+#include "FileSystem.h"
 #include "PathText.h"
 #include "SourceSnapshot.h"
-#include "atomic_file.h"
 #include "mSevenZip32APIs.h"
 
 namespace mMain {
@@ -30,10 +28,11 @@ constexpr int kDeleteChecked = 1;
 // process taking name after name forever).
 constexpr int kNameAttempts = 4096;
 
-// An extension is appended to a name; one that would put the archive into another folder, or that
-// the library's C text could not carry, is not usable.
+// An extension is appended to a name; one that would put the archive into another folder (a '/' or
+// the platform's separator), or that the library's C text could not carry, is not usable.
 bool UsableExtension(const std::string& ext) {
-    return ext.find_first_of(std::string("/\0", 2)) == std::string::npos;
+    const char unusable[] = {'/', PathSeparator(), '\0'};
+    return ext.find_first_of(unusable, 0, sizeof unusable) == std::string::npos;
 }
 
 // Enables the window again however the archiver call ends.
@@ -48,19 +47,6 @@ private:
     JobWindow& window_;
 };
 
-// Jobs work on full paths only: a relative one would be read against whatever folder the process is
-// in, and its parent text would not name the folder it is in.
-bool IsAbsolute(const std::string& path) {
-    return !path.empty() && path[0] == '/';
-}
-
-bool IsFileSystemRoot(const std::string& folder) {
-    struct stat st {};
-    struct stat root {};
-    return ::stat(folder.c_str(), &st) == 0 && ::stat("/", &root) == 0 && st.st_dev == root.st_dev &&
-           st.st_ino == root.st_ino;
-}
-
 // What the archive holds, when the delete box asks for deletion and the archive reads back whole;
 // its folder is flushed first. nullopt means nothing is deleted.
 std::optional<ArchiveIndex> IndexBeforeDeleting(const JobWindow& window, const std::string& archive) {
@@ -68,7 +54,7 @@ std::optional<ArchiveIndex> IndexBeforeDeleting(const JobWindow& window, const s
     std::optional<ArchiveIndex> index = ReadArchiveIndex(archive);
     // The library flushes an archive's data before publishing its name but not the folder holding the
     // name; before a source goes, the name must be on disk too.
-    if (!index || !FlushFolder(GetParentFolderName(archive))) return std::nullopt;
+    if (!index || !FlushFolderNames(GetParentFolderName(archive))) return std::nullopt;
     return index;
 }
 
@@ -95,11 +81,9 @@ bool IsFileLike(const SourceEntry& entry) {
     return entry.type == EntryType::File || entry.type == EntryType::FileLink;
 }
 
-bool IsLink(const std::string& path) {
-    std::string item = path;
-    while (item.size() > 1 && item.back() == '/') item.pop_back();
-    struct stat st {};
-    return ::lstat(item.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+// What the per-file walk passes over: entries the platform marks hidden or system.
+bool Skipped(const SourceEntry& entry) {
+    return entry.hidden || entry.system;
 }
 
 // CompressFile, deleting the source only when `mayDelete` also allows it.
@@ -110,7 +94,10 @@ void CompressOneFile(JobWindow& window, const std::string& commandPrefix, const 
     const std::string ext = window.ExtensionText();
 
     const SourceSnapshot snapshot = SnapshotFile(file, name);
-    const bool fileLike = !snapshot.entries.empty() && IsFileLike(snapshot.entries.front());
+    // Jobs work on full paths only: a relative one would be read against whatever folder the process
+    // is in, and its parent text would not name the folder it is in. A system file is never archived.
+    const bool fileLike =
+        !snapshot.entries.empty() && IsFileLike(snapshot.entries.front()) && !snapshot.entries.front().system;
     if (!fileLike || name.empty() || !IsAbsolute(file) || !IsAbsolute(destFolder) || !UsableExtension(ext)) {
         AddResultLine(window, kNg, source, name);
         return;
@@ -158,7 +145,9 @@ void CompressFolder(JobWindow& window, const std::string& commandPrefix, const s
         AddResultLine(window, kNg, base);
         return;
     }
-    const std::string item = GetParentFolderName(folder) + "/" + name;
+    // The separator is added without looking, as the archive's name has always been formed: a folder
+    // directly under a root gives a doubled separator, which the file system reads as one.
+    const std::string item = GetParentFolderName(folder) + PathSeparator() + name;
     // The delete box cannot change while a job runs (no window events are processed and the window is
     // disabled during the call), so the tree is walked beforehand only when deletion is asked for;
     // whether to delete is still decided after the call.
@@ -190,15 +179,14 @@ void CompressEachFile(JobWindow& window, const std::string& commandPrefix, const
     // Files reached through a dropped link belong to the folder it leads to: they are never deleted.
     const bool mayDelete = !IsLink(folder);
     WalkTree(
-        folder, [](const SourceEntry& entry) { return !IsHiddenName(GetFileName(entry.path)); },
-        [](const FolderListing&) {},
+        folder, [](const SourceEntry& entry) { return !Skipped(entry); }, [](const FolderListing&) {},
         [&](const FolderListing& listing) {
             if (!listing.listed) {
                 AddResultLine(window, kNg, listing.path);
                 return;
             }
             for (const SourceEntry& entry : listing.entries) {
-                if (IsFileLike(entry) && !IsHiddenName(GetFileName(entry.path)))
+                if (IsFileLike(entry) && !Skipped(entry))
                     CompressOneFile(window, commandPrefix, entry.path, destFolder, mayDelete);
             }
         });

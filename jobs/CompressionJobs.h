@@ -5,11 +5,11 @@
 // the source when the archive was made and the delete box is checked (value 1), and inserts one
 // "[OK]"/"[NG]" line at the top of the window's result list. Jobs never throw and never overwrite.
 //
-// How the platform's names are handled:
-// - hidden: a name starting with '.'; the per-file walk skips hidden files and folders; a whole
-//   folder is archived with everything in it, hidden entries included;
-// - system: anything that is neither a regular file, a folder nor a symbolic link (FIFO, socket,
-//   device); never opened, never archived, never deleted;
+// How the platform's names are handled (hidden, system and links as FileSystem.h marks them):
+// - hidden: the per-file walk skips hidden files and folders; a whole folder is archived with
+//   everything in it, hidden entries included;
+// - system: the per-file walk skips system files and folders, and the file job refuses a system
+//   file; a FIFO, socket or device is never opened, never archived, never deleted;
 // - symbolic links: a dropped link stands for what it leads to. A link to a file is archived with the
 //   file's content under the link's name, the archive beside the link and named after it; a link to a
 //   folder gives the archive of the folder's tree, reached through the link. Inside a tree no link is
@@ -22,7 +22,8 @@
 //   in per-file mode through such a link nothing is deleted, since the files belong to the folder the
 //   link leads to;
 // - a name holding '"' cannot be passed to the archiver: the job gives an "[NG]" line without calling it;
-// - paths must be full paths (starting with '/'); a relative one gives an "[NG]" line likewise;
+// - paths must be full paths (starting with a root, IsAbsolute); a relative one gives an "[NG]" line
+//   likewise;
 // - the archive name: the first free one, every existing entry counting as taken; when another
 //   process takes the chosen name before the archive is published, the next free one is tried, as
 //   long as such races are lost (bounded only against a pathological case), and the result line shows
@@ -50,8 +51,8 @@ void AddResultLine(JobWindow& window, const std::string& tag, const std::string&
                    const std::string& suffix = "");
 
 // Archives the file `file` (a full path) into a free "<base name><extension>" in `destFolder` (with
-// or without a trailing '/'). Gives "[NG]" + the file's folder + its name when the file is gone, is
-// neither a file nor a link to one, or the archiver fails; the source then stays.
+// or without a trailing separator). Gives "[NG]" + the file's folder + its name when the file is gone,
+// is neither a file nor a link to one, is a system file, or the archiver fails; the source then stays.
 void CompressFile(JobWindow& window, const std::string& commandPrefix, const std::string& file,
                   const std::string& destFolder);
 
@@ -65,7 +66,7 @@ void CompressFolder(JobWindow& window, const std::string& commandPrefix, const s
 // Archives every file of the tree of `folder`, each on its own, into `destFolder`: the subfolders
 // first, depth first, in name order, then the folder's own files in name order. Hidden and system
 // entries are skipped; folders are never deleted. A folder without files gives no line; a folder that
-// cannot be listed gives "[NG]" + its path (with a trailing '/'), a file listed but out of reach (its
+// cannot be listed gives "[NG]" + its path (with a trailing separator), a file listed but out of reach (its
 // path passes the system's limit, its folder grants no search) "[NG]" + its folder + its name, and the
 // walk goes on. Each folder is listed once. The file-system root is refused with an "[NG]" line,
 // nothing written.

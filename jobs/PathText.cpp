@@ -1,36 +1,46 @@
-// PathText.cpp - the small path-text operations the jobs are built from ('/' separated paths).
+// PathText.cpp - the small path-text operations the jobs are built from, with the platform's separator
+// and roots.
 #include "PathText.h"
 
-#include <sys/stat.h>
+#include <algorithm>
+
+#include "FileSystem.h"
 
 namespace mMain {
 
 namespace {
 
-constexpr char kSep = '/';
-
-// `path` without trailing separators, except that the root stays "/".
-std::string WithoutTrailingSeparators(const std::string& path) {
-    std::size_t end = path.size();
-    while (end > 1 && path[end - 1] == kSep) --end;
-    return path.substr(0, end);
+// True when `trimmed` (no trailing separators beyond its root's) is a root and nothing more.
+bool IsRootOnly(const std::string& trimmed) {
+    const std::size_t root = RootLength(trimmed);
+    return root > 0 && trimmed.size() == root;
 }
 
 }  // namespace
 
+std::string WithoutTrailingSeparators(const std::string& path) {
+    const char sep = PathSeparator();
+    const std::size_t keep = std::max<std::size_t>(RootLength(path), 1);
+    std::size_t end = path.size();
+    while (end > keep && path[end - 1] == sep) --end;
+    return path.substr(0, end);
+}
+
 std::string GetParentFolderName(const std::string& path) {
     const std::string trimmed = WithoutTrailingSeparators(path);
-    if (trimmed == "/") return {};
-    const std::size_t last = trimmed.rfind(kSep);
+    if (IsRootOnly(trimmed)) return {};
+    const std::size_t last = trimmed.rfind(PathSeparator());
     if (last == std::string::npos) return {};
-    if (last == 0) return "/";
+    // An item directly in a root: its folder is the root, separator included ("/", "C:\").
+    const std::size_t root = RootLength(trimmed);
+    if (last < root) return trimmed.substr(0, root);
     return WithoutTrailingSeparators(trimmed.substr(0, last));
 }
 
 std::string GetFileName(const std::string& path) {
     const std::string trimmed = WithoutTrailingSeparators(path);
-    if (trimmed == "/") return {};
-    const std::size_t last = trimmed.rfind(kSep);
+    if (IsRootOnly(trimmed)) return {};
+    const std::size_t last = trimmed.rfind(PathSeparator());
     return last == std::string::npos ? trimmed : trimmed.substr(last + 1);
 }
 
@@ -42,17 +52,13 @@ std::string GetBaseName(const std::string& path) {
 }
 
 std::string WithTrailingSeparator(const std::string& path) {
-    if (!path.empty() && path.back() == kSep) return path;
-    return path + kSep;
+    const char sep = PathSeparator();
+    if (!path.empty() && path.back() == sep) return path;
+    return path + sep;
 }
 
-bool IsHiddenName(const std::string& name) {
-    return !name.empty() && name[0] == '.';
-}
-
-bool NameTaken(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
+bool IsAbsolute(const std::string& path) {
+    return RootLength(path) > 0;
 }
 
 std::string FreeArchivePath(const std::string& stem, const std::string& ext) {

@@ -2,10 +2,6 @@
 // careful deletion of the sources.
 #include "SourceSnapshot.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <utility>
 
@@ -15,10 +11,6 @@ namespace mMain {
 
 namespace {
 
-FileId IdOf(const struct stat& st) {
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
-
 bool SameItem(const SourceEntry& before, const SourceEntry& now) {
     return before.type == now.type && before.id == now.id && before.size == now.size &&
            before.mtimeSec == now.mtimeSec && before.mtimeNsec == now.mtimeNsec &&
@@ -27,8 +19,7 @@ bool SameItem(const SourceEntry& before, const SourceEntry& now) {
 
 // True when the folder holding `path` lets its entries be removed without forcing.
 bool ParentWritable(const std::string& path) {
-    struct stat st {};
-    return ::lstat(GetParentFolderName(path).c_str(), &st) == 0 && !IsReadOnly(st.st_mode);
+    return FolderAllowsRemoval(GetParentFolderName(path));
 }
 
 bool IsFileOrLink(const SourceEntry& entry) {
@@ -41,45 +32,28 @@ bool Held(const SourceEntry& entry, const ArchiveIndex& archive) {
     return held != archive.end() && held->second == entry.size;
 }
 
-// The type the listing gives an entry, for one that lstat() cannot reach (its path passes the system's
-// limit, its folder grants no search, it went meanwhile). A link might lead to a file; a type the
-// listing does not know might be a file: both count as files, so the walk reports them.
-EntryType ListedType(unsigned char type) {
-    switch (type) {
-        case DT_DIR:
-            return EntryType::Folder;
-        case DT_FIFO:
-        case DT_SOCK:
-        case DT_CHR:
-        case DT_BLK:
-            return EntryType::Other;
-        default:
-            return EntryType::File;
-    }
-}
-
 FolderListing List(const std::string& folder, const std::string& name) {
     FolderListing listing;
     listing.path = WithTrailingSeparator(folder);
     listing.name = name;
-    DIR* dir = ::opendir(listing.path.c_str());
-    if (dir == nullptr) return listing;
+    std::optional<std::vector<ListedName>> names = ListFolder(listing.path);
+    if (!names) return listing;
     listing.listed = true;
-    std::vector<std::pair<std::string, EntryType>> names;
-    while (const dirent* item = ::readdir(dir)) {
-        const std::string entryName = item->d_name;
-        if (entryName != "." && entryName != "..") names.emplace_back(entryName, ListedType(item->d_type));
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    for (const auto& [entryName, listedType] : names) {
-        const std::string relative = name.empty() ? entryName : name + "/" + entryName;
-        std::optional<SourceEntry> entry = Examine(listing.path + entryName, relative);
+    std::sort(names->begin(), names->end(),
+              [](const ListedName& a, const ListedName& b) { return a.name < b.name; });
+    for (const ListedName& listed : *names) {
+        // Archive names are '/'-separated on every platform.
+        const std::string relative = name.empty() ? listed.name : name + "/" + listed.name;
+        std::optional<SourceEntry> entry = Examine(listing.path + listed.name, relative);
         if (!entry) {
+            // Out of reach of Examine (its path passes the system's limit, its folder grants no
+            // search, it went meanwhile): the listing's type and marks.
             entry.emplace();
             entry->name = relative;
-            entry->path = listing.path + entryName;
-            entry->type = listedType;
+            entry->path = listing.path + listed.name;
+            entry->type = listed.type;
+            entry->hidden = listed.hidden;
+            entry->system = listed.system;
         }
         listing.entries.push_back(std::move(*entry));
     }
@@ -104,48 +78,20 @@ void WalkBelow(const std::string& folder, const std::string& name, std::vector<F
 
 }  // namespace
 
-std::optional<SourceEntry> Examine(const std::string& path, const std::string& name) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
-    SourceEntry entry;
-    entry.name = name;
-    entry.path = path;
-    entry.mode = st.st_mode;
-    entry.id = IdOf(st);
-    entry.size = static_cast<std::uint64_t>(st.st_size);
-    entry.mtimeSec = st.st_mtim.tv_sec;
-    entry.mtimeNsec = st.st_mtim.tv_nsec;
-    entry.ctimeSec = st.st_ctim.tv_sec;
-    entry.ctimeNsec = st.st_ctim.tv_nsec;
-    if (S_ISREG(st.st_mode)) {
-        entry.type = EntryType::File;
-    } else if (S_ISDIR(st.st_mode)) {
-        entry.type = EntryType::Folder;
-    } else if (S_ISLNK(st.st_mode)) {
-        struct stat target {};
-        const bool toFile = ::stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode);
-        entry.type = toFile ? EntryType::FileLink : EntryType::Link;
-        if (toFile) entry.size = static_cast<std::uint64_t>(target.st_size);
-    }
-    return entry;
-}
-
 void WalkTree(const std::string& root, const std::function<bool(const SourceEntry&)>& enter,
               const std::function<void(const FolderListing&)>& before,
               const std::function<void(const FolderListing&)>& after) {
-    struct stat st {};
     std::vector<FileId> ancestors;
-    if (::stat(root.c_str(), &st) == 0) ancestors.push_back(IdOf(st));
+    if (const std::optional<SourceEntry> target = ExamineTarget(root)) ancestors.push_back(target->id);
     WalkBelow(root, "", ancestors, enter, before, after);
 }
 
 SourceSnapshot SnapshotTree(const std::string& folder) {
     SourceSnapshot snapshot;
-    std::string root = folder;
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    const std::string root = WithoutTrailingSeparators(folder);
     // The root itself is reached through the path as given, like the archiver opens its base folder.
-    struct stat st {};
-    if (::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return snapshot;
+    const std::optional<SourceEntry> target = ExamineTarget(root);
+    if (!target || target->type != EntryType::Folder) return snapshot;
     std::optional<SourceEntry> rootEntry = Examine(root, "");
     if (!rootEntry) return snapshot;
     snapshot.entries.push_back(std::move(*rootEntry));
@@ -176,13 +122,8 @@ bool HoldsEveryFile(const SourceSnapshot& snapshot, const ArchiveIndex& archive)
 bool RemoveIfUnchanged(const SourceEntry& before) {
     const std::optional<SourceEntry> now = Examine(before.path, before.name);
     if (!now || !SameItem(before, *now)) return false;
-    if ((before.type == EntryType::File && IsReadOnly(now->mode)) || !ParentWritable(before.path))
-        return false;
-    return ::unlink(before.path.c_str()) == 0;
-}
-
-bool IsReadOnly(mode_t mode) {
-    return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    if ((before.type == EntryType::File && now->readOnly) || !ParentWritable(before.path)) return false;
+    return RemoveFileEntry(before.path);
 }
 
 std::size_t DeleteArchivedSources(const SourceSnapshot& snapshot, const ArchiveIndex& archive) {
@@ -197,8 +138,8 @@ std::size_t DeleteArchivedSources(const SourceSnapshot& snapshot, const ArchiveI
         if (!before.name.empty() && archive.find(before.name + "/") == archive.end()) continue;
         const std::optional<SourceEntry> now = Examine(before.path, before.name);
         if (!now || now->type != EntryType::Folder || now->id != before.id) continue;
-        if (IsReadOnly(now->mode) || !ParentWritable(before.path)) continue;
-        if (::rmdir(before.path.c_str()) == 0) ++removed;
+        if (now->readOnly || !ParentWritable(before.path)) continue;
+        if (RemoveEmptyFolder(before.path)) ++removed;
     }
     return removed;
 }

@@ -8,8 +8,6 @@
 // devices are never opened; they are not archived and so never deleted.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -17,42 +15,16 @@
 #include <vector>
 
 #include "ArchiveIndex.h"
+#include "FileSystem.h"
 
 namespace mMain {
 
-// File is a regular file; FileLink a link to a regular file (archived with that file's content);
-// Link any other link (stored as its target text); Other a FIFO, socket or device.
-enum class EntryType { File, Folder, FileLink, Link, Other };
-
-// Which item a path leads to: the same two numbers mean the same file or folder.
-struct FileId {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    bool operator==(const FileId&) const = default;
-};
-
-// One item as lstat() saw it. For a FileLink, `size` is the size of the file the link leads to (what
-// the archive holds under the link's name); for a Link it is the length of its target text.
-struct SourceEntry {
-    std::string name;  // relative to the walk's root ('/'-separated); the name itself for one file
-    std::string path;  // full path
-    EntryType type = EntryType::Other;
-    mode_t mode = 0;
-    FileId id;
-    std::uint64_t size = 0;
-    std::int64_t mtimeSec = 0, mtimeNsec = 0;
-    std::int64_t ctimeSec = 0, ctimeNsec = 0;
-};
-
-// The entry at `path`, not following a link; nullopt when it cannot be examined.
-std::optional<SourceEntry> Examine(const std::string& path, const std::string& name);
-
-// One folder as the walk listed it. An entry the listing names but lstat() cannot reach (its path
+// One folder as the walk listed it. An entry the listing names but Examine() cannot reach (its path
 // passes the system's limit, its folder grants no search) stays in `entries` with its name, path and
 // the type the listing gives, a link or an unknown type counting as a File; it has no id, size or
-// times, so it never matches what lstat() shows and nothing is deleted for it.
+// times, so it never matches what Examine() shows and nothing is deleted for it.
 struct FolderListing {
-    std::string path;                  // the folder's path, ending in '/'
+    std::string path;                  // the folder's path, ending in the separator
     std::string name;                  // relative to the walk's root, "" for the root itself
     bool listed = false;               // false when the folder could not be listed; `entries` is then empty
     std::vector<SourceEntry> entries;  // "." and ".." left out, sorted bytewise by name
@@ -79,16 +51,12 @@ SourceSnapshot SnapshotFile(const std::string& file, const std::string& name);
 // tree's root counts as the archive itself, even when it is a link to the folder.
 bool HoldsEveryFile(const SourceSnapshot& snapshot, const ArchiveIndex& archive);
 
-// True when an item has no write permission at all: such items are not deleted (deletion never
-// forces), and neither is anything inside such a folder.
-bool IsReadOnly(mode_t mode);
-
-// Removes the file or link `before` describes when lstat() still shows the very same item and its
+// Removes the file or link `before` describes when Examine() still shows the very same item and its
 // folder is not read-only; a link is removed itself, never what it leads to. True when it was removed.
 bool RemoveIfUnchanged(const SourceEntry& before);
 
 // Deletes what `archive` holds of the snapshot: a file or link only when the archive has an entry of
-// its name and size and lstat() still shows the very same item (device, inode, size, modification and
+// its name and size and Examine() still shows the very same item (device, inode, size, modification and
 // change times), and neither it nor its folder is read-only; a link is removed itself, never what it
 // leads to. Then removes the snapshot's folders, deepest first, each only when the archive holds its
 // entry ("name/"; the root needs none), it is empty and it is the same folder as before. Failures are

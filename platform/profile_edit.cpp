@@ -3,38 +3,11 @@
 #include <climits>
 #include <cstdint>
 
-#include "profile_file.h"
+#include "profile_edit.h"
 #include "profile_lines.h"
+#include "profile_names.h"
 
 namespace {
-
-// A name is usable when present and not empty once trimmed; the trimmed form is what is matched.
-std::optional<std::string_view> UsableName(ProfileName name) {
-    if (!name) return std::nullopt;
-    const std::string_view trimmed = TrimBlanks(*name);
-    if (trimmed.empty()) return std::nullopt;
-    return trimmed;
-}
-
-bool HoldsAny(std::string_view text, std::string_view chars) {
-    return text.find_first_of(chars) != text.npos;
-}
-
-// Characters that would end the line early or change how it is classified when read back.
-constexpr std::string_view kLineBreaks{"\r\n\0", 3};
-
-std::optional<std::string_view> WritableSection(ProfileName section) {
-    const auto name = UsableName(section);
-    if (!name || HoldsAny(*name, kLineBreaks) || HoldsAny(*name, "]")) return std::nullopt;
-    return name;
-}
-
-std::optional<std::string_view> WritableKey(ProfileName key) {
-    const auto name = UsableName(key);
-    if (!name || HoldsAny(*name, kLineBreaks) || HoldsAny(*name, "=")) return std::nullopt;
-    if (name->front() == '[' || name->front() == ';') return std::nullopt;
-    return name;
-}
 
 // Lines [from, to) with their endings, byte for byte as they were.
 std::string Join(const std::vector<ProfileLine>& lines, size_t from, size_t to) {
@@ -173,6 +146,6 @@ std::optional<std::string> EditProfile(std::string_view content, ProfileName sec
         return RemoveLines(content, *section_name,
                            [&](const ProfileLine& line) { return IsKeyLine(line, *key_name); });
     }
-    if (HoldsAny(*value, kLineBreaks)) return std::nullopt;
+    if (!WritableValue(*value)) return std::nullopt;
     return SetKey(content, *section_name, *key_name, *value);
 }

@@ -1,76 +1,47 @@
 // profile_file.h - profile (INI) files: read and write values in a text file of "[section]" headers and
-// "key=value" lines, with the semantics programs expect from the platform's profile functions.
+// "key=value" lines through the platform's profile functions. One source file per platform:
+//   - Windows (profile_file_win32.cpp): the system's own GetPrivateProfileStringA, GetPrivateProfileIntA
+//     and WritePrivateProfileStringA. Names, values and the path are UTF-8 here and go to the system in
+//     the ANSI code page (GetACP()); a text that does not convert exactly (wide_text.h) is never passed:
+//     a read then gives the default, a write refuses (false, nothing written). Values the file holds in
+//     bytes that are not valid text in the code page read as the default too.
+//   - Elsewhere (profile_file_posix.cpp): the same semantics on a file of our own format, described with
+//     the in-memory functions in profile_edit.h; writes replace the file atomically.
+// Values are returned whole, whatever their length (not cut at a fixed buffer).
 //
-// File format as read:
-//   - Lines end with LF or CRLF; a UTF-8 byte order mark at the start is skipped. No code-page
-//     conversion: names and values are bytes (UTF-8 in practice).
-//   - "[name]" starts a section; text after the closing bracket is ignored. A line whose first
-//     non-blank character is ';' is a comment. A line with '=' is a key: the name before the first '=',
-//     the value after it. Any other line is ignored.
-//   - Section and key names match without regard to ASCII case. Spaces and tabs around names and values
-//     are dropped, then one pair of matching enclosing quotes (' or ") is removed from the value.
-//   - The first matching key wins: earlier sections of the same name are searched before later ones.
-//   - Values are returned whole, whatever their length.
-//
-// Writes change only what they must: an existing key's line is replaced where it stands (its line
-// ending kept), a new key goes after the last non-blank line of its section, a new section at the end
-// of the file. Every other byte (comments, blank lines, unknown sections and keys, CRLF endings, a BOM)
-// is kept. New lines end with LF. The new content goes to a temporary file in the same folder, which is
-// flushed to disk and renamed over the old file, so the file is at every moment either the old or the
-// new content; the file's permission bits are kept. On failure the old file is untouched, the temporary
-// file removed, and the result is false.
-//
-// A file that cannot be read (missing, a folder, no permission, larger than kMaxProfileFileBytes) reads
-// as empty, so every read gives its default. A write refuses (result false, nothing changed) when the
-// file exists but cannot be read, so content it could not see is never lost.
-//
-// None of these functions throws. Names and values are std::optional: std::nullopt is the "null" the
-// platform functions accept, and selects the delete operations of WriteProfileString.
+// Names as the functions take them: spaces and tabs around section and key names are dropped; names
+// match without regard to ASCII case. None of these functions throws. Names and values are
+// std::optional: std::nullopt is the "null" the platform functions accept, and selects the delete
+// operations of WriteProfileString.
 #pragma once
 
-#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
+// <windows.h> defines WriteProfileString as the name of the system's win.ini writer; below it is ours.
+// (Include <windows.h> before this header, or the macro comes back.)
+#undef WriteProfileString
+
 using ProfileName = std::optional<std::string_view>;
-
-// Profile files larger than this are treated as unreadable. Settings files are a few hundred bytes; the
-// limit keeps a mistaken path (a disk image, a log) from being loaded into memory, and a write then
-// refuses instead of rewriting a file it did not read.
-inline constexpr size_t kMaxProfileFileBytes = 16u << 20;
-
-// --- Operations on the file at `path` ---
 
 // The value of `key` in `section`. When the section or key is missing, null or empty, or the file
 // cannot be read: `def` with its trailing spaces removed (as the platform does).
 std::string ReadProfileString(ProfileName section, ProfileName key, std::string_view def,
                               const std::string& path);
 
-// The integer at the start of the value of `key`: optional sign, then decimal digits or "0x"/"0X" and
-// hex digits; no digits gives 0 ("abc" -> 0, "12abc" -> 12, "2.9" -> 2); out-of-range values are
-// clamped to the int range. `def` when the key is missing or its value is empty, or on the conditions
-// ReadProfileString gives its default for.
+// The integer at the start of the value of `key` ("12abc" -> 12, "abc" -> 0). `def` when the key is
+// missing or its value is empty, or on the conditions ReadProfileString gives its default for.
 int ReadProfileInt(ProfileName section, ProfileName key, int def, const std::string& path);
 
 // With a value: sets `key` in `section` to `value`, creating the file and the section when needed.
-// With a null value: removes the key (every line of that name in the section).
-// With a null key: removes the section (every section of that name, with its lines); value ignored.
+// With a null value: removes the key. With a null key: removes the section; value ignored.
 // Result false, file unchanged, when: the section is null or empty after trimming or holds ']' or a line
 // break; the key is empty after trimming, starts with '[' or ';', or holds '=' or a line break; the
-// value holds a line break or NUL; the file cannot be read or rewritten. Removing what is not there
-// succeeds without touching (or creating) the file.
+// value holds a line break or NUL (each would change the file's lines beyond this key); a text does not
+// convert to the platform's code page; the file cannot be written. Removing what is not there succeeds.
 bool WriteProfileString(ProfileName section, ProfileName key, ProfileName value, const std::string& path);
 
-// --- The same on file content in memory (the file functions above are built on these) ---
-
-// The value as ReadProfileString finds it in `content`; std::nullopt when the key is missing.
-std::optional<std::string> FindProfileValue(std::string_view content, ProfileName section, ProfileName key);
-
-// The leading integer of a value as ReadProfileInt parses it; std::nullopt for an empty value.
-std::optional<int> ParseProfileInt(std::string_view value);
-
-// `content` with the change WriteProfileString describes applied; std::nullopt when the arguments are
-// refused by the rules above.
-std::optional<std::string> EditProfile(std::string_view content, ProfileName section, ProfileName key,
-                                       ProfileName value);
+// True when something (a file or a folder) is at `path`: the question the settings class asks before
+// it reads the file.
+bool ProfilePathExists(const std::string& path);

@@ -5,10 +5,6 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -39,12 +35,6 @@ ProfileLine Classify(std::string_view text, std::string_view ending, bool first)
 }
 
 }  // namespace
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
 
 bool SameProfileName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "profile_names.h"
+
 enum class ProfileLineKind { Blank, Comment, Section, Key, Other };
 
 struct ProfileLine {
@@ -18,9 +20,6 @@ struct ProfileLine {
 // Lines of `content` in order; a leading UTF-8 byte order mark stays in the first line's text but is
 // not part of its classification. The views point into `content`.
 std::vector<ProfileLine> SplitProfileLines(std::string_view content);
-
-// `text` without the spaces and tabs at both ends.
-std::string_view TrimBlanks(std::string_view text);
 
 // ASCII case-insensitive equality of two names.
 bool SameProfileName(std::string_view a, std::string_view b);

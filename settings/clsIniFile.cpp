@@ -2,8 +2,6 @@
 // and error-free writes that report failure through their result.
 #include "clsIniFile.h"
 
-#include <filesystem>
-
 #include "executable_path.h"
 #include "profile_file.h"
 
@@ -26,7 +24,7 @@ ProfileName AsName(const std::optional<std::string>& name) {
 
 }  // namespace
 
-clsIniFile::clsIniFile() : PathIniFile_(ExecutableFolder() + "/" + ExecutableBaseName() + ".ini") {}
+clsIniFile::clsIniFile() : PathIniFile_(PathBesideExecutable(".ini")) {}
 
 void clsIniFile::SetPathIniFile(const std::string& vNewValue) {
     PathIniFile_ = vNewValue;
@@ -155,7 +153,5 @@ std::string clsIniFile::ReadProfileString(const std::optional<std::string>& sect
 }
 
 bool clsIniFile::IniFileExists(const std::string& path) {
-    if (path.empty()) return false;
-    std::error_code error;
-    return std::filesystem::exists(path, error);
+    return ProfilePathExists(path);
 }

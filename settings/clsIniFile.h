@@ -2,7 +2,7 @@
 // value last read or written under them.
 //
 // Start-up and shutdown each use a fresh instance:
-//     clsIniFile ini;                      // file: <executable folder>/<executable base name>.ini
+//     clsIniFile ini;                      // file: <executable folder>\<executable base name>.ini
 //     ini.SetPathIniFile(path);
 //     ini.SetSection("Main");
 //     int n = ini.GetIntValue("", "", "Delete", 0);
@@ -26,8 +26,8 @@
 
 class clsIniFile {
 public:
-    // PathIniFile starts as the executable folder + "/" + executable base name + ".ini"; the file is
-    // not read until a setter asks for it.
+    // PathIniFile starts as the executable folder + the platform's separator ("\\" on Windows, "/"
+    // elsewhere) + executable base name + ".ini"; the file is not read until a setter asks for it.
     clsIniFile();
 
     const std::string& PathIniFile() const { return PathIniFile_; }

@@ -1,4 +1,4 @@
-// LibrarySearch.cpp - the start-up search for lib7-zip32.so: executable folder, ../lib beside it,
+// LibrarySearch_posix.cpp - the start-up search for lib7-zip32.so: executable folder, ../lib beside it,
 // LD_LIBRARY_PATH, then the platform's standard library folders; never the current working directory.
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,7 +36,7 @@ LibrarySearchPlaces CurrentSearchPlaces() {
     LibrarySearchPlaces places;
     places.executableFolder = ExecutableFolder();
     // secure_getenv gives null in secure-execution mode, exactly when the loader ignores the variable.
-    if (const char* value = secure_getenv("LD_LIBRARY_PATH")) places.ldLibraryPath = value;
+    if (const char* value = secure_getenv("LD_LIBRARY_PATH")) places.loaderPath = value;
     places.systemFolders = SystemLibraryFolders();
     return places;
 }
@@ -57,10 +57,10 @@ std::string FindArchiverLibrary(const LibrarySearchPlaces& places) {
         folders.push_back((fs::path(places.executableFolder) / ".." / "lib").lexically_normal().string());
     }
     std::string element;
-    for (size_t i = 0; i <= places.ldLibraryPath.size(); ++i) {
-        const bool end = i == places.ldLibraryPath.size();
-        if (!end && places.ldLibraryPath[i] != ':' && places.ldLibraryPath[i] != ';') {
-            element += places.ldLibraryPath[i];
+    for (size_t i = 0; i <= places.loaderPath.size(); ++i) {
+        const bool end = i == places.loaderPath.size();
+        if (!end && places.loaderPath[i] != ':' && places.loaderPath[i] != ';') {
+            element += places.loaderPath[i];
             continue;
         }
         if (IsAbsolute(element)) folders.push_back(element);

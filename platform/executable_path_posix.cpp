@@ -1,4 +1,4 @@
-// executable_path.cpp - the running executable's path, folder and base name from /proc/self/exe.
+// executable_path_posix.cpp - the running executable's path, folder and base name from /proc/self/exe.
 #include "executable_path.h"
 
 #include <sys/stat.h>
@@ -51,4 +51,8 @@ std::string ExecutableBaseName() {
     const size_t dot = name.rfind('.');
     if (dot == std::string::npos || dot == 0) return name;
     return name.substr(0, dot);
+}
+
+std::string PathBesideExecutable(std::string_view extension) {
+    return ExecutableFolder() + "/" + ExecutableBaseName() + std::string(extension);
 }

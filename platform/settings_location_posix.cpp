@@ -1,4 +1,4 @@
-// settings_location.cpp - beside the executable when possible, else in the user's configuration folder.
+// settings_location_posix.cpp - beside the executable when possible, else in the user's configuration folder.
 #include "settings_location.h"
 
 #include <sys/stat.h>

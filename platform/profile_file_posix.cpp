@@ -1,7 +1,10 @@
-// profile_file.cpp - the profile functions on files: read the whole file, look up or edit in memory,
+// profile_file_posix.cpp - the profile functions on files: read the whole file, look up or edit in memory,
 // write back atomically.
-#include "profile_file.h"
+#include <filesystem>
+
 #include "atomic_file.h"
+#include "profile_edit.h"
+#include "profile_names.h"
 
 namespace {
 
@@ -12,11 +15,6 @@ std::string ContentOrEmpty(const std::string& path) {
     return content;
 }
 
-std::string WithoutTrailingSpaces(std::string_view text) {
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    return std::string(text);
-}
-
 }  // namespace
 
 std::string ReadProfileString(ProfileName section, ProfileName key, std::string_view def,
@@ -25,7 +23,7 @@ std::string ReadProfileString(ProfileName section, ProfileName key, std::string_
         if (section && key) {
             if (auto value = FindProfileValue(ContentOrEmpty(path), section, key)) return *value;
         }
-        return WithoutTrailingSpaces(def);
+        return DefaultAsRead(def);
     } catch (...) {
         return {};  // out of memory: not even the default could be copied
     }
@@ -57,4 +55,10 @@ bool WriteProfileString(ProfileName section, ProfileName key, ProfileName value,
     } catch (...) {
         return false;  // out of memory while editing: the file was not touched
     }
+}
+
+bool ProfilePathExists(const std::string& path) {
+    if (path.empty()) return false;
+    std::error_code error;
+    return std::filesystem::exists(path, error);
 }
