@@ -22,6 +22,8 @@ packages=(
   # /usr/bin/wine picks a loader that cannot start); the locale that gives Wine code page 932
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   libz-mingw-w64-dev dpkg-dev wine64 locales
+  # Wine's own fonts: Marlett draws the caption buttons of its windows, Tahoma its message boxes
+  fonts-wine
 )
 
 missing=()

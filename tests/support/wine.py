@@ -10,7 +10,8 @@ import zipfile
 WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
 WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
 QUIET = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
-# Windows close at once without a window manager; the windows' font name maps to an installed font.
+# Windows close at once without a window manager; the windows' font name maps to an installed font;
+# Wine's own Marlett (fonts-wine) draws the caption buttons.
 SETTINGS = r"""REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
@@ -18,6 +19,9 @@ SETTINGS = r"""REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
 "MS UI Gothic"="Noto Sans CJK JP"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\Fonts]
+"Marlett (TrueType)"="Z:\\usr\\share\\wine\\fonts\\marlett.ttf"
 """
 
 

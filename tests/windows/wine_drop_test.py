@@ -21,13 +21,14 @@ BUSY, DONE = " [処理中]", " [完了]"
 MISSING = "7-Zip32.dllが見つかりません"
 TEXT, JP, HEBREW, EMOJI = "日本語の本文\n".encode(), "日本語の名前", "\u05d0.txt", "\U0001f600.txt"
 # name; chkDelete, chkEachFile; the files made ({path: data}); the paths dropped, in order; the list's
-# lines, top first (tag, how the line ends); the archives ({path: {entry: source path}}); the paths gone
-# after the drop; whether the busy caption must be seen (a drop long enough for the probe to see it).
+# lines, top first (tag, how the line ends); the archives ({path: {entry: source path, None for a
+# folder}}); the paths gone after the drop; whether the busy caption must be seen (a drop long enough
+# for the probe to see it).
 ROWS = [
     ("a file; caption busy, then done", 0, 1, {"big.bin": random.Random(16).randbytes(8 << 20)},
      ["big.bin"], [("[OK]", "big.zip")], {"big.zip": {"big.bin": "big.bin"}}, [], True),
     ("a folder whole", 0, 0, {"docs/a.txt": b"a", "docs/sub/b.txt": TEXT}, ["docs"], [("[OK]", "docs.zip")],
-     {"docs.zip": {"a.txt": "docs/a.txt", "sub/b.txt": "docs/sub/b.txt"}}, [], False),
+     {"docs.zip": {"a.txt": "docs/a.txt", "sub/": None, "sub/b.txt": "docs/sub/b.txt"}}, [], False),
     ("a folder file by file, subfolders first", 0, 1, {"docs/a.txt": b"top", "docs/sub/a.txt": TEXT},
      ["docs"], [("[OK]", "a (2).zip"), ("[OK]", "a.zip")],
      {"a.zip": {"a.txt": "docs/sub/a.txt"}, "a (2).zip": {"a.txt": "docs/a.txt"}}, [], False),
@@ -108,7 +109,7 @@ def drop_row(env, bin_dir, folder, version, row):
                 problems.append(f"{path} changed")
     for archive, content in archives.items():
         found = entries(os.path.join(folder, archive)) if os.path.exists(os.path.join(folder, archive)) else None
-        want = {e: (zlib.crc32(files[s]), len(files[s])) for e, s in content.items()}
+        want = {e: (zlib.crc32(files.get(s, b"")), len(files.get(s, b""))) for e, s in content.items()}
         if {e: (v[3], v[4]) for e, v in (found or {}).items()} != want:
             problems.append(f"{archive}: entries {found}, expected names, CRCs and sizes {want}")
     return problems
