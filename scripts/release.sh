@@ -33,7 +33,9 @@ for pair in "x86_64 win64" "i686 win32"; do
     for file in Pakuto.exe 7-zip32.dll sevenzip32.exe; do
         "$arch-w64-mingw32-strip" -o "$folder/$file" "$build/bin/$file"
     done
-    sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$name/" -e 's/$/\r/' packaging/windows-readme.txt >"$folder/readme.txt"
+    # UTF-8 with a byte order mark and CRLF line ends, so Notepad reads it right under any code page.
+    { printf '\xef\xbb\xbf'; sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$name/" -e 's/$/\r/' packaging/windows-readme.txt; } \
+        >"$folder/readme.txt"
     python3 tests/windows/check_pe.py "$arch-w64-mingw32-objdump" "$folder/7-zip32.dll" "$folder/Pakuto.exe" \
         "$folder/sevenzip32.exe"
     rm -f "dist/Pakuto-$version-$name.zip"
