@@ -10,7 +10,7 @@
  *   ready        print "ready"
  *   wait SUFFIX  wait for the caption to end with SUFFIX, printing each caption seen
  *   click        press cmdAbout
- *   box TITLE    wait for a dialog of that caption, print its "text" lines, close it as Esc does
+ *   box TITLE    wait for a dialog of that caption, print its "text" lines, press Esc until it is gone
  *   close        close the window, waiting until it is gone
  * Exits 2 with a "probe" line when a window does not come, or does not answer, within a minute. */
 #include <fcntl.h>
@@ -96,7 +96,7 @@ static void box(const wchar_t* title) {
         GetClassNameW(c, kind, 64);
         if (!_wcsicmp(kind, L"Static") && GetWindowTextW(c, text, 512)) print("text", text);
     }
-    end(WM_COMMAND, IDCANCEL);
+    end(WM_KEYDOWN, VK_ESCAPE);
 }
 
 int wmain(int argc, wchar_t** argv) {

@@ -36,7 +36,7 @@ ROWS = [
      ["gone.txt", "tree"], [("[OK]", "tree.zip"), ("[OK]", "gone.zip")],
      {"gone.zip": {"gone.txt": "gone.txt"}, "tree.zip": {"x.txt": "tree/x.txt"}}, ["gone.txt", "tree"], False),
     ("names code page 932 cannot carry: [NG], nothing deleted", 1, 1,
-     {"café.txt": b"e", HEBREW: b"alef", EMOJI: b"smile"}, ["café.txt", HEBREW, EMOJI],
+     {"café.txt": b"e", "cafe.txt": b"bystander", HEBREW: b"alef", EMOJI: b"smile"}, ["café.txt", HEBREW, EMOJI],
      [("[NG]", EMOJI), ("[NG]", HEBREW), ("[NG]", "café.txt")], {}, [], False),
     ("Japanese names under code page 932", 0, 1, {JP + ".txt": TEXT, "報告書.txt": TEXT * 40},
      [JP + ".txt", "報告書.txt"], [("[OK]", "報告書.zip"), ("[OK]", JP + ".zip")],
@@ -52,7 +52,7 @@ def check(problems, what):
           + "".join("\n    " + p for p in problems), flush=True)
 
 
-def probe(env, bin_dir, *args, on_ready=None):
+def probe(env, bin_dir, *args, on_ready=None, again=True):
     """probe.exe's output as (tag, value) pairs; on_ready(pairs so far) runs when it prints "ready"."""
     run = spawn(["timeout", "-k", "10", "180", WINE, os.path.join(bin_dir, "probe.exe"), *args], env=env,
                 stdout=subprocess.PIPE)
@@ -62,7 +62,9 @@ def probe(env, bin_dir, *args, on_ready=None):
         out.append((tag, value))
         if tag == "ready":
             on_ready(out)
-    if run.wait() != 0:
+    if run.wait() != 0 and not out and again:  # once in many runs Wine ended it at its start, silently
+        return probe(env, bin_dir, *args, on_ready=on_ready, again=False)
+    if run.returncode != 0:
         out.append(("probe", f"exit code {run.returncode}: " + " ".join(v for t, v in out if t == "probe")))
     return out
 
