@@ -12,6 +12,9 @@
 #include <string>
 #include <string_view>
 
+// The separator of the platform's path text: '/' on POSIX systems, '\\' on Windows.
+char PlatformPathSeparator();
+
 // Full path of the running executable, e.g. "/opt/pakuto/bin/pakuto" or "C:\Pakuto\Pakuto.exe"; on
 // POSIX systems still that path when the file was removed or replaced after the program started.
 // Empty when it cannot be read (no /proc).

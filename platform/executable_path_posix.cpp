@@ -1,4 +1,4 @@
-// executable_path_posix.cpp - the running executable's path, folder and base name from /proc/self/exe.
+// executable_path_posix.cpp - the running executable's path and folder from /proc/self/exe.
 #include "executable_path.h"
 
 #include <sys/stat.h>
@@ -26,6 +26,10 @@ std::string WithoutDeletedMark(std::string path) {
 
 }  // namespace
 
+char PlatformPathSeparator() {
+    return '/';
+}
+
 std::string ExecutablePath() {
     // readlink does not say how long the target is, so grow the buffer until the answer fits.
     std::vector<char> buffer(256);
@@ -42,17 +46,4 @@ std::string ExecutablePath() {
 std::string ExecutableFolder() {
     const std::string path = ExecutablePath();
     return path.empty() ? std::string() : ParentFolder(path);
-}
-
-std::string ExecutableBaseName() {
-    const std::string path = ExecutablePath();
-    const size_t slash = path.rfind('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0) return name;
-    return name.substr(0, dot);
-}
-
-std::string PathBesideExecutable(std::string_view extension) {
-    return ExecutableFolder() + "/" + ExecutableBaseName() + std::string(extension);
 }

@@ -1,4 +1,4 @@
-// executable_path_win32.cpp - the running executable's path, folder and base name from
+// executable_path_win32.cpp - the running executable's path and folder from
 // GetModuleFileNameW.
 #include <windows.h>
 
@@ -7,14 +7,9 @@
 #include "executable_path.h"
 #include "wide_text.h"
 
-namespace {
-
-// Index of the separator that ends the folder part of `path`; npos when there is none.
-size_t FolderEnd(const std::string& path) {
-    return path.rfind('\\');
+char PlatformPathSeparator() {
+    return '\\';
 }
-
-}  // namespace
 
 std::string ExecutablePath() {
     // The call cuts the name to the buffer without saying how long it is: grow until it fits.
@@ -31,22 +26,9 @@ std::string ExecutablePath() {
 
 std::string ExecutableFolder() {
     const std::string path = ExecutablePath();
-    const size_t end = FolderEnd(path);
+    const size_t end = path.rfind(PlatformPathSeparator());
     if (end == std::string::npos) return {};
     // A drive root keeps its separator ("C:\"); any other folder is named without one.
     if (end == 2 && path[1] == ':') return path.substr(0, 3);
     return path.substr(0, end);
-}
-
-std::string ExecutableBaseName() {
-    const std::string path = ExecutablePath();
-    const size_t end = FolderEnd(path);
-    const std::string name = end == std::string::npos ? path : path.substr(end + 1);
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0) return name;
-    return name.substr(0, dot);
-}
-
-std::string PathBesideExecutable(std::string_view extension) {
-    return ExecutableFolder() + "\\" + ExecutableBaseName() + std::string(extension);
 }
