@@ -171,6 +171,19 @@ def main(bin_dir, version):
                     "CommandLine=a -tzip -hide -mx=9 -mfb=64 -mpass=4", ""]
             check([] if text == want and code == 0 else [f"exit code {code}, {out}, Pakuto.ini: {text}"],
                   "the settings file written on close, in its order, in code page 932")
+            # A library found at start that cannot be loaded: the drop gets its [NG] line, nothing goes.
+            broken = os.path.join(work, "broken")
+            os.makedirs(os.path.join(broken, "files"))
+            shutil.copy(os.path.join(bin_dir, "Pakuto.exe"), broken)
+            with open(os.path.join(broken, "7-zip32.dll"), "wb") as f:
+                f.write(b"MZ not a library")
+            tool = spawn(["timeout", "-k", "10", "300", WINE, windows_path(os.path.join(broken, "Pakuto.exe"))],
+                         env=env, cwd=work)
+            row = ("a library that cannot be loaded: [NG], nothing deleted", 1, 1, {"kept.txt": TEXT}, ["kept.txt"],
+                   [("[NG]", "kept.txt")], {}, [], False)
+            problems = drop_row(env, bin_dir, os.path.join(broken, "files"), version, row)
+            probe(env, bin_dir, "find", "close")
+            check(problems + ([] if ended(tool) == 0 else [f"exit code {tool.returncode}"]), row[0])
             check(library_missing(env, bin_dir, work, False), "the error box without a library")
             check(library_missing(env, bin_dir, work, True),
                   "the error box with a library only in the current folder")
